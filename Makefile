@@ -1,0 +1,56 @@
+# The two commands of the README, and a few for developers.
+#   make run   installs what is missing, builds a release binary, starts it
+#   make test  installs what is missing, builds, runs every test
+SHELL := /bin/bash
+NUCLEOS := $(shell nproc 2>/dev/null || echo 2)
+
+CONSTRUCAO := build
+CONSTRUCAO_RUN := build-release
+CMAKE_COMUM := -G Ninja -DLJSN_TESTES=ON
+
+.PHONY: run test test-asan test-tsan bench construir dependencias dependencias-testes formatar limpar
+
+dependencias:
+	@scripts/instalar-dependencias.sh construir
+
+dependencias-testes:
+	@scripts/instalar-dependencias.sh testes
+
+run: dependencias
+	@cmake -S . -B $(CONSTRUCAO_RUN) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLJSN_TESTES=OFF >/dev/null
+	@cmake --build $(CONSTRUCAO_RUN) -j $(NUCLEOS)
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then echo "Sem tela: rodando sem janela."; fi
+	$(CONSTRUCAO_RUN)/lojasonorante --sem-janela $(ARGS)
+
+construir: dependencias-testes
+	@cmake -S . -B $(CONSTRUCAO) $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DLJSN_WERROR=ON -DLJSN_ASSERT_FATAL=ON >/dev/null
+	@cmake --build $(CONSTRUCAO) -j $(NUCLEOS)
+
+test: construir
+	@cd $(CONSTRUCAO) && ctest --output-on-failure -j $(NUCLEOS) --timeout 600
+
+test-asan: dependencias-testes
+	@cmake -S . -B build-asan $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=Debug -DLJSN_ASSERT_FATAL=ON \
+		-DLJSN_SANITIZE=address,undefined >/dev/null
+	@cmake --build build-asan -j $(NUCLEOS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(NUCLEOS) --timeout 900 -E 'formatacao|camadas'
+
+test-tsan: dependencias-testes
+	@cmake -S . -B build-tsan $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=Debug -DLJSN_ASSERT_FATAL=ON \
+		-DLJSN_SANITIZE=thread >/dev/null
+	@cmake --build build-tsan -j $(NUCLEOS)
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 \
+		ctest --output-on-failure -j $(NUCLEOS) --timeout 900 -E 'formatacao|camadas'
+
+bench: construir
+	@cmake -S . -B build-bench $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-bench -j $(NUCLEOS)
+	@bench/rodar.sh build-bench
+
+formatar:
+	@find src tests bench tools -name '*.h' -o -name '*.cpp' | xargs clang-format -i
+
+limpar:
+	rm -rf build build-release build-asan build-tsan build-bench

@@ -1,0 +1,27 @@
+# One static library per source folder; each links PUBLIC only the layers below
+# it that it may use, and its third-party libraries PRIVATE unless its headers
+# expose them.
+function(ljsn_camada NOME)
+    cmake_parse_arguments(ARG "" "" "FONTES;DEPENDE;EXTERNAS;EXTERNAS_PUBLICAS" ${ARGN})
+    add_library(ljsn_${NOME} STATIC ${ARG_FONTES})
+    target_include_directories(ljsn_${NOME} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(ljsn_${NOME}
+        PUBLIC ${ARG_DEPENDE} ${ARG_EXTERNAS_PUBLICAS} ljsn_opcoes
+        PRIVATE ${ARG_EXTERNAS})
+    if(LJSN_CLANG_TIDY)
+        set_target_properties(ljsn_${NOME} PROPERTIES CXX_CLANG_TIDY "${LJSN_CLANG_TIDY}")
+    endif()
+endfunction()
+
+# One GoogleTest executable per source folder, linked to that folder's library
+# and tests/apoio only.
+function(ljsn_testes NOME)
+    cmake_parse_arguments(ARG "" "" "FONTES;BIBLIOTECAS" ${ARGN})
+    add_executable(testes_${NOME} ${ARG_FONTES})
+    target_link_libraries(testes_${NOME} PRIVATE ljsn_${NOME} ljsn_apoio ${ARG_BIBLIOTECAS}
+        GTest::gtest GTest::gmock GTest::gtest_main ljsn_opcoes)
+    gtest_discover_tests(testes_${NOME}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS ${NOME}
+        ENVIRONMENT "SDL_AUDIODRIVER=dummy;QT_QPA_PLATFORM=offscreen;LJSN_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures")
+endfunction()

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ljsn {
+
+// "3:07", "59:59", "1:05:00".
+std::string FormatarDuracao(std::int64_t AMilissegundos);
+
+// The playing length of a media file in milliseconds, or -1 when unknown.
+// MP3: the sum of the packet durations, exact even for VBR files without a
+// Xing header; other formats: the container's duration. Any thread.
+std::int32_t DuracaoMidia(const std::string& ACaminho);
+
+}  // namespace ljsn

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ljsn {
+
+// The command line as the program reads it. The shop's switches take "/" or
+// "-" in front, in any letter case, at any position; ours take "--".
+struct TLinhaComando {
+    bool Bandeja = false;
+    int Comando = 0;  // 1 tocarpausar, 2 proxima, 3 horacerta, 4 chamadas; 0 none
+    bool SemJanela = false;
+    bool Versao = false;
+    bool Ajuda = false;
+    std::string Dados;                       // --dados PASTA
+    std::string GravarSaida;                 // --gravar-saida ARQUIVO.wav
+    std::string DriverAudio;                 // --driver-audio NOME (SDL driver)
+    std::string DispositivoAudio;            // --dispositivo-audio NOME
+    std::vector<std::string> MedirLoudness;  // --medir-loudness ARQUIVO...
+    bool MedirLoudnessPedido = false;
+    std::vector<std::string> Erros;  // switches that could not be read
+    // The arguments as given, each preceded by one space (for the start log line).
+    std::string Argumentos;
+};
+
+TLinhaComando LerLinhaComando(const std::vector<std::string>& AArgs);
+
+// True when ATexto is "/NOME" or "-NOME" with NOME in any case.
+bool EhOpcao(const std::string& ATexto, const std::string& ANome);
+
+// 1..4 for the first action switch present in table order, else 0.
+int ComandoDaLinha(const std::vector<std::string>& AArgs);
+
+std::string TextoAjuda();
+
+}  // namespace ljsn

@@ -1,0 +1,139 @@
+#include "ambiente/uLog.h"
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ambiente/uPastas.h"
+#include "comum/uArquivoTexto.h"
+#include "comum/uRelogio.h"
+#include "comum/uTexto.h"
+#include "comum/uVerificar.h"
+
+namespace fs = std::filesystem;
+
+namespace ljsn {
+
+namespace {
+
+std::mutex& TravaLog() {
+    static std::mutex trava;
+    return trava;
+}
+
+std::function<double()>& FonteHora() {
+    static std::function<double()> fonte;
+    return fonte;
+}
+
+double HoraAtual() {
+    std::function<double()> fonte;
+    {
+        std::lock_guard trava(TravaLog());
+        fonte = FonteHora();
+    }
+    return fonte ? fonte() : TRelogioSistema().Agora();
+}
+
+bool EscreverTudo(int AFd, std::string_view ABytes) {
+    while (!ABytes.empty()) {
+        const ssize_t n = ::write(AFd, ABytes.data(), ABytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        ABytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+void DefinirHoraDoLog(std::function<double()> AFonte) {
+    std::lock_guard trava(TravaLog());
+    FonteHora() = std::move(AFonte);
+}
+
+std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::string_view ATexto) {
+    const TDataHora d = DecodificarDataHora(ADataHora);
+    const std::string carimbo = FormatarOuFormato("%.4d-%.2d-%.2d %.2d:%.2d:%.2d.%.3d",
+                                                  d.Ano,
+                                                  d.Mes,
+                                                  d.Dia,
+                                                  d.Hora,
+                                                  d.Minuto,
+                                                  d.Segundo,
+                                                  d.Milissegundo);
+    std::string etiqueta = "[" + std::string(ACategoria) + "]";
+    const std::size_t largura = ContarCaracteres(etiqueta);
+    if (largura < 10) {
+        etiqueta.append(10 - largura, ' ');
+    }
+    return carimbo + "  " + etiqueta + " " + SubstituirTudo(ATexto, "\r\n", " | ");
+}
+
+std::string NomeArquivoLog(double ADataHora) {
+    const TDataHora d = DecodificarDataHora(ADataHora);
+    return FormatarOuFormato("LojaSonorante_%.4d-%.2d-%.2d.log", d.Ano, d.Mes, d.Dia);
+}
+
+void GravarLog(std::string_view ACategoria, std::string_view ATexto) {
+    try {
+        const double agora = HoraAtual();
+        const std::string linha = MontarLinhaLog(agora, ACategoria, ATexto) + "\r\n";
+        std::lock_guard trava(TravaLog());
+        const std::string pasta = PastaLogs();
+        std::error_code erro;
+        fs::create_directories(pasta, erro);
+        const std::string caminho = ComBarra(pasta) + NomeArquivoLog(agora);
+        const int fd = ::open(caminho.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            return;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && info.st_size == 0) {
+            EscreverTudo(fd, kBomUtf8);
+        }
+        EscreverTudo(fd, linha);
+        ::close(fd);
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the log never raises to its caller
+    }
+}
+
+void LimparLogsAntigos() {
+    LimparLogsAntigos(std::time(nullptr));
+}
+
+void LimparLogsAntigos(std::time_t AAgora) {
+    try {
+        const std::time_t limite = AAgora - 720 * 3600;
+        for (const auto& entrada : fs::directory_iterator(PastaLogs())) {
+            const std::string nome = entrada.path().filename().string();
+            if (!entrada.is_regular_file() || !ComecaCom(nome, "LojaSonorante_") ||
+                !TerminaCom(nome, ".log")) {
+                continue;
+            }
+            struct stat info {};
+            if (::stat(entrada.path().c_str(), &info) != 0) {
+                return;
+            }
+            if (info.st_mtim.tv_sec < limite) {
+                fs::remove(entrada.path());
+            }
+        }
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the first error ends the purge silently
+    }
+}
+
+void InstalarRelatorDeFalhas() {
+    DefinirRelatorDeFalhas([](const std::string& ATexto) { GravarLog("ERRO", ATexto); });
+}
+
+}  // namespace ljsn

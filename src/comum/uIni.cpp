@@ -1,0 +1,141 @@
+#include "comum/uIni.h"
+
+#include <algorithm>
+
+#include "comum/uTexto.h"
+
+namespace ljsn {
+
+TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto) {
+    TArquivoIni ini;
+    TSecao* atual = nullptr;
+    std::string_view texto = ATexto;
+    if (ComecaCom(texto, "\xEF\xBB\xBF")) {
+        texto.remove_prefix(3);
+    }
+    for (const std::string& bruta : DividirLinhas(texto)) {
+        if (bruta.size() > kMaxLinha || bruta.find('\0') != std::string::npos) {
+            continue;
+        }
+        const std::string linha = Aparar(GarantirUtf8(bruta));
+        if (linha.empty() || linha[0] == ';' || linha[0] == '#') {
+            continue;
+        }
+        if (linha[0] == '[') {
+            const std::size_t fecha = linha.find(']');
+            if (fecha == std::string::npos) {
+                // Half a header: what follows cannot be trusted to belong anywhere.
+                atual = nullptr;
+                continue;
+            }
+            const std::string nome = Aparar(std::string_view(linha).substr(1, fecha - 1));
+            atual = ini.SecaoMutavel(nome);
+            if (atual == nullptr) {
+                ini.FSecoes.push_back({nome, {}});
+                atual = &ini.FSecoes.back();
+            }
+            continue;
+        }
+        const std::size_t igual = linha.find('=');
+        if (igual == std::string::npos || igual == 0 || atual == nullptr) {
+            continue;
+        }
+        TEntrada entrada{Aparar(std::string_view(linha).substr(0, igual)),
+                         Aparar(std::string_view(linha).substr(igual + 1))};
+        if (entrada.Chave.empty()) {
+            continue;
+        }
+        const bool repetida =
+            std::any_of(atual->Entradas.begin(), atual->Entradas.end(), [&](const TEntrada& e) {
+                return IguaisSemCaixaAZ(e.Chave, entrada.Chave);
+            });
+        if (!repetida) {  // the first of duplicate keys wins, as it is the one read
+            atual->Entradas.push_back(std::move(entrada));
+        }
+    }
+    return ini;
+}
+
+TArquivoIni::TSecao* TArquivoIni::SecaoMutavel(std::string_view ANome) {
+    for (auto& s : FSecoes) {
+        if (IguaisSemCaixaAZ(s.Nome, ANome)) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+const TArquivoIni::TSecao* TArquivoIni::Secao(std::string_view ANome) const {
+    for (const auto& s : FSecoes) {
+        if (IguaisSemCaixaAZ(s.Nome, ANome)) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::string> TArquivoIni::Ler(std::string_view ASecao,
+                                            std::string_view AChave) const {
+    const TSecao* s = Secao(ASecao);
+    if (s == nullptr) {
+        return std::nullopt;
+    }
+    for (const auto& e : s->Entradas) {
+        if (IguaisSemCaixaAZ(e.Chave, AChave)) {
+            return e.Valor;
+        }
+    }
+    return std::nullopt;
+}
+
+bool TArquivoIni::Existe(std::string_view ASecao, std::string_view AChave) const {
+    return Ler(ASecao, AChave).has_value();
+}
+
+void TArquivoIni::Escrever(std::string_view ASecao,
+                           std::string_view AChave,
+                           std::string_view AValor) {
+    TSecao* s = SecaoMutavel(ASecao);
+    if (s == nullptr) {
+        FSecoes.push_back({std::string(ASecao), {}});
+        s = &FSecoes.back();
+    }
+    // Line breaks would split the entry into lines read back differently.
+    std::string valor = SubstituirTudo(SubstituirTudo(AValor, "\r", " "), "\n", " ");
+    for (auto& e : s->Entradas) {
+        if (IguaisSemCaixaAZ(e.Chave, AChave)) {
+            e.Valor = std::move(valor);
+            return;
+        }
+    }
+    s->Entradas.push_back({std::string(AChave), std::move(valor)});
+}
+
+void TArquivoIni::RemoverChave(std::string_view ASecao, std::string_view AChave) {
+    TSecao* s = SecaoMutavel(ASecao);
+    if (s == nullptr) {
+        return;
+    }
+    std::erase_if(s->Entradas,
+                  [&](const TEntrada& e) { return IguaisSemCaixaAZ(e.Chave, AChave); });
+}
+
+void TArquivoIni::RemoverSecao(std::string_view ASecao) {
+    std::erase_if(FSecoes, [&](const TSecao& s) { return IguaisSemCaixaAZ(s.Nome, ASecao); });
+}
+
+std::string TArquivoIni::Texto() const {
+    std::string r;
+    for (std::size_t i = 0; i < FSecoes.size(); ++i) {
+        if (i > 0) {
+            r += "\r\n";
+        }
+        r += "[" + FSecoes[i].Nome + "]\r\n";
+        for (const auto& e : FSecoes[i].Entradas) {
+            r += e.Chave + "=" + e.Valor + "\r\n";
+        }
+    }
+    return r;
+}
+
+}  // namespace ljsn

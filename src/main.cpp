@@ -1,0 +1,120 @@
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <pthread.h>
+#include <signal.h>
+
+#include "ambiente/uInicializacao.h"
+#include "ambiente/uPastas.h"
+#include "comum/uFilaPrincipal.h"
+#include "comum/uRelogio.h"
+#include "programa/uPrincipal.h"
+
+namespace {
+
+using namespace ljsn;
+
+// The face of a run without a window: errors go to the terminal.
+class TVisaoTerminal final : public IVisao {
+  public:
+    void MostrarRelogio(const std::string&, const std::string&) override {}
+    void MostrarErro(const std::string& AMensagem) override {
+        std::fprintf(stderr, "Erro: %s\n", AMensagem.c_str());
+    }
+};
+
+std::string Ambiente(const char* ANome) {
+    const char* v = std::getenv(ANome);  // NOLINT(concurrency-mt-unsafe): before any thread
+    return v != nullptr ? std::string(v) : std::string();
+}
+
+// Runs the programme with no window until SIGINT or SIGTERM arrives.
+int RodarSemJanela(TOpcoesPrograma AOpcoes) {
+    // Every thread inherits the blocked signals; one thread waits for them and
+    // turns them into an orderly stop of the main loop.
+    sigset_t sinais;
+    sigemptyset(&sinais);
+    sigaddset(&sinais, SIGINT);
+    sigaddset(&sinais, SIGTERM);
+    sigaddset(&sinais, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &sinais, nullptr);
+
+    TFilaSimples fila;
+    TRelogioSistema relogio;
+    TVisaoTerminal visao;
+    std::atomic<bool> sair{false};
+    std::thread sinaleiro([&] {
+        int sinal = 0;
+        sigwait(&sinais, &sinal);
+        sair.store(true);
+        fila.Acordar();
+    });
+
+    {
+        TPrograma programa(relogio, fila, visao, std::move(AOpcoes));
+        programa.Iniciar();
+        std::printf("%s %s rodando sem janela. Dados em %s. Ctrl+C encerra.\n",
+                    kNomePrograma,
+                    kVersaoPrograma,
+                    PastaDados().c_str());
+        std::fflush(stdout);
+
+        const auto intervalo = std::chrono::milliseconds(kIntervaloTickMs);
+        auto proximo = std::chrono::steady_clock::now() + intervalo;
+        while (!sair.load()) {
+            fila.EsperarAte(proximo);
+            programa.Protegido([&] { fila.Drenar(); });
+            const auto agora = std::chrono::steady_clock::now();
+            if (agora >= proximo) {
+                programa.Tick();
+                proximo += intervalo;
+                if (agora - proximo > std::chrono::seconds(1)) {
+                    proximo = agora + intervalo;  // after a stall, do not run a burst of ticks
+                }
+            }
+        }
+    }
+    if (!sair.load()) {
+        pthread_kill(sinaleiro.native_handle(), SIGTERM);
+    }
+    sinaleiro.join();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TLinhaComando linha = LerLinhaComando(args);
+    if (linha.Ajuda) {
+        std::fputs(TextoAjuda().c_str(), stdout);
+        return 0;
+    }
+    if (linha.Versao) {
+        std::printf("%s %s\n", kNomePrograma, kVersaoPrograma);
+        return 0;
+    }
+    if (!linha.Erros.empty()) {
+        for (const auto& erro : linha.Erros) {
+            std::fprintf(stderr, "lojasonorante: %s\n", erro.c_str());
+        }
+        std::fprintf(stderr, "Use --ajuda para ver as opcoes.\n");
+        return 2;
+    }
+    if (!linha.Dados.empty()) {
+        DefinirPastaDados(linha.Dados);
+    }
+
+    TOpcoesPrograma opcoes;
+    opcoes.Linha = std::move(linha);
+    std::error_code erro;
+    opcoes.CaminhoExecutavel = std::filesystem::read_symlink("/proc/self/exe", erro).string();
+    opcoes.ValorRelogio = Ambiente("LJSN_RELOGIO");
+    return RodarSemJanela(std::move(opcoes));
+}

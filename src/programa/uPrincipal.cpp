@@ -1,0 +1,133 @@
+#include "programa/uPrincipal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <typeinfo>
+
+#include <cxxabi.h>
+
+#include "ambiente/uLog.h"
+#include "ambiente/uPastas.h"
+#include "comum/uTexto.h"
+#include "falas/uFrases.h"
+
+namespace ljsn {
+
+std::atomic<std::int32_t> GeracaoAtual{0};
+
+namespace {
+
+std::string NomeDoTipo(const std::exception& AErro) {
+    const char* bruto = typeid(AErro).name();
+    int estado = 0;
+    std::unique_ptr<char, void (*)(void*)> nome(
+        abi::__cxa_demangle(bruto, nullptr, nullptr, &estado), std::free);
+    return (estado == 0 && nome) ? std::string(nome.get()) : std::string(bruto);
+}
+
+}  // namespace
+
+double CalcularDeslocamentoRelogio(const std::string& AValor, double AAgoraSistema) {
+    const std::size_t doisPontos = AValor.find(':');
+    if (doisPontos == std::string::npos) {
+        return 0;
+    }
+    const int hora = std::clamp(LerInteiroOu(AValor.substr(0, doisPontos), 0), 0, 23);
+    // "H:MM" has two parts; anything after a second ":" is not the minute.
+    const std::string resto = AValor.substr(doisPontos + 1);
+    const int minuto = std::clamp(LerInteiroOu(resto.substr(0, resto.find(':')), 0), 0, 59);
+    return SoData(AAgoraSistema) + CodificarHora(hora, minuto) - AAgoraSistema;
+}
+
+TPrograma::TPrograma(TRelogio& ARelogio,
+                     TFilaPrincipal& AFila,
+                     IVisao& AVisao,
+                     TOpcoesPrograma AOpcoes)
+    : FRelogio(ARelogio), FFila(AFila), FVisao(AVisao), FOpcoes(std::move(AOpcoes)) {}
+
+void TPrograma::Iniciar() {
+    VERIFICAR_OU(FDono.NaThreadDona() && !FIniciado) {
+        return;
+    }
+    FIniciado = true;
+    // Seeded from the clock, once.
+    FAleatorio.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::system_clock::now().time_since_epoch().count()));
+    FDeslocamentoRelogio = CalcularDeslocamentoRelogio(FOpcoes.ValorRelogio, FRelogio.Agora());
+
+    InstalarRelatorDeFalhas();
+    LimparLogsAntigos();
+    GravarLogFmt("INICIO",
+                 "%s %s aberto em %s%s",
+                 kNomePrograma,
+                 kVersaoPrograma,
+                 FOpcoes.CaminhoExecutavel,
+                 FOpcoes.Linha.Argumentos);
+
+    std::error_code erro;
+    FPrimeiraExecucao = !std::filesystem::exists(TConfiguracoes::CaminhoConfig(), erro);
+    FConfig = std::make_unique<TConfiguracoes>();
+    TConversoresConfig conversores;
+    conversores.Mensagens = [](const std::string& ATexto) {
+        return ConverterMarcadoresAntigos(ATexto);
+    };
+    FConfig->Carregar(conversores);
+
+    GravarLogFmt("INICIO",
+                 "musicas: %d | propagandas: %d (a cada %d musica(s), %d por intervalo) | "
+                 "transicao: %d s | noticias: %s",
+                 0,
+                 0,
+                 FConfig->MusicasEntrePropagandas,
+                 FConfig->PropagandasPorIntervalo,
+                 FConfig->TransicaoSegundos,
+                 FConfig->NoticiasAtivas ? FormatarOuFormato("a cada %d musica(s), %d por vez",
+                                                             FConfig->NoticiasCadaMusicas,
+                                                             FConfig->NoticiasQuantidade)
+                                         : std::string("desligadas"));
+
+    FAutoTocar = FConfig->TocarAoIniciar;
+    Tick();
+}
+
+TPrograma::~TPrograma() {
+    if (!FIniciado) {
+        return;
+    }
+    GeracaoAtual.store(-1);
+    GravarLog("FIM", "programa fechado");
+    try {
+        FConfig->Salvar();
+    } catch (const std::exception& e) {
+        GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
+    }
+}
+
+double TPrograma::Agora() const {
+    return FRelogio.Agora() + FDeslocamentoRelogio;
+}
+
+void TPrograma::Tick() {
+    Protegido([this] { ExecutarTick(); });
+}
+
+void TPrograma::ExecutarTick() {
+    const double agora = Agora();
+    FVisao.MostrarRelogio(FormatarHoraMinutoSegundo(agora), FormatarDataPorExtenso(agora));
+}
+
+void TPrograma::Protegido(const std::function<void()>& AAcao) {
+    try {
+        AAcao();
+    } catch (const std::exception& e) {
+        RegistrarErro(e);
+    }
+}
+
+void TPrograma::RegistrarErro(const std::exception& AErro) {
+    GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(AErro), AErro.what());
+    FVisao.MostrarErro(AErro.what());
+}
+
+}  // namespace ljsn

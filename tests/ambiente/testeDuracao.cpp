@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "ambiente/uDuracao.h"
+#include "apoio/uMidia.h"
+#include "apoio/uPastaTemporaria.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+TEST(Duracao, FormatarDuracao) {
+    struct TCaso {
+        std::int64_t Ms;
+        const char* Esperado;
+    };
+    const TCaso casos[] = {{59999, "0:59"},
+                           {3599999, "59:59"},
+                           {3600000, "1:00:00"},
+                           {187000, "3:07"},
+                           {3900000, "1:05:00"},
+                           {0, "0:00"},
+                           {36000000, "10:00:00"}};
+    for (const auto& c : casos) {
+        EXPECT_EQ(FormatarDuracao(c.Ms), c.Esperado) << c.Ms;
+    }
+}
+
+class DuracaoMidiaReal : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        FPasta = new TPastaTemporaria();
+        // A VBR MP3 without a Xing header: the container's estimate is wrong
+        // for it, the packet sum is exact. Varying content makes the bitrate vary.
+        RodarFfmpeg(
+            {"-f",
+             "lavfi",
+             "-i",
+             "aevalsrc='if(lt(mod(t,4),2),0.6*sin(2*PI*440*t),0.6*(random(0)-0.5))':s=44100:d=30",
+             "-ac",
+             "2",
+             "-c:a",
+             "libmp3lame",
+             "-q:a",
+             "4",
+             "-write_xing",
+             "0",
+             *FPasta / "vbr.mp3"});
+        GerarTom(*FPasta / "tom.wav", 12.5, 440, 0.5, {"-c:a", "pcm_s16le"});
+        GerarTom(*FPasta / "tom.wma", 20, 440, 0.5, {"-c:a", "wmav2"});
+        EscreverArquivo(*FPasta / "texto.mp3", "isto nao e audio\n");
+        EscreverArquivo(*FPasta / "vazio.mp3", "");
+    }
+    static void TearDownTestSuite() { delete FPasta; }
+    static TPastaTemporaria* FPasta;
+};
+TPastaTemporaria* DuracaoMidiaReal::FPasta = nullptr;
+
+TEST_F(DuracaoMidiaReal, ExataParaMp3VbrSemCabecalho) {
+    // 30 s of audio plus the encoder's padding frames (< 60 ms).
+    EXPECT_NEAR(DuracaoMidia(*FPasta / "vbr.mp3"), 30000, 60);
+}
+
+TEST_F(DuracaoMidiaReal, ContainerParaWavEWma) {
+    EXPECT_NEAR(DuracaoMidia(*FPasta / "tom.wav"), 12500, 2);
+    EXPECT_NEAR(DuracaoMidia(*FPasta / "tom.wma"), 20000, 150);
+}
+
+TEST_F(DuracaoMidiaReal, MenosUmQuandoNaoHaAudio) {
+    EXPECT_EQ(DuracaoMidia(*FPasta / "texto.mp3"), -1);
+    EXPECT_EQ(DuracaoMidia(*FPasta / "vazio.mp3"), -1);
+    EXPECT_EQ(DuracaoMidia(*FPasta / "nao-existe.mp3"), -1);
+    EXPECT_EQ(DuracaoMidia(FPasta->Caminho()), -1);
+}

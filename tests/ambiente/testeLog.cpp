@@ -1,0 +1,121 @@
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "ambiente/uLog.h"
+#include "ambiente/uPastas.h"
+#include "apoio/uPastaTemporaria.h"
+#include "comum/uRegex.h"
+#include "comum/uRelogio.h"
+#include "comum/uTexto.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+namespace {
+
+const double kHora = CodificarData(2024, 5, 1) + CodificarHora(14, 3, 7, 123);
+
+class Log : public testing::Test {
+  protected:
+    void SetUp() override {
+        DefinirPastaDados(FPasta.Caminho());
+        DefinirHoraDoLog([] { return kHora; });
+    }
+    void TearDown() override { DefinirHoraDoLog(nullptr); }
+    std::string Arquivo() const { return FPasta / "Logs/LojaSonorante_2024-05-01.log"; }
+    TPastaTemporaria FPasta;
+};
+
+}  // namespace
+
+TEST(LinhaDeLog, Formato) {
+    struct TCaso {
+        const char* Categoria;
+        const char* Texto;
+        const char* Esperado;
+    };
+    const TCaso casos[] = {
+        {"FIM", "programa fechado", "2024-05-01 14:03:07.123  [FIM]      programa fechado"},
+        {"NOTICIAS", "x", "2024-05-01 14:03:07.123  [NOTICIAS] x"},
+        {"VOZ NATURAL", "x", "2024-05-01 14:03:07.123  [VOZ NATURAL] x"},
+        {"TOCANDO", "a\r\nb", "2024-05-01 14:03:07.123  [TOCANDO]  a | b"},
+        {"ERRO", "a\nb\rc", "2024-05-01 14:03:07.123  [ERRO]     a\nb\rc"},
+    };
+    for (const auto& c : casos) {
+        EXPECT_EQ(MontarLinhaLog(kHora, c.Categoria, c.Texto), c.Esperado);
+    }
+    EXPECT_EQ(NomeArquivoLog(kHora), "LojaSonorante_2024-05-01.log");
+}
+
+// Only a new file starts with the byte-order mark; later lines append.
+TEST_F(Log, BomSoNoInicioDoArquivoNovo) {
+    GravarLog("INICIO", "um");
+    GravarLogFmt("FILA", "%d musica(s)", 3);
+    GravarLogFmt("ERRO", "%d falta argumento");
+    EXPECT_EQ(LerArquivo(Arquivo()),
+              "\xEF\xBB\xBF"
+              "2024-05-01 14:03:07.123  [INICIO]   um\r\n"
+              "2024-05-01 14:03:07.123  [FILA]     3 musica(s)\r\n"
+              "2024-05-01 14:03:07.123  [ERRO]     %d falta argumento\r\n");
+}
+
+// Lines written by many threads at once arrive whole, one per call.
+TEST_F(Log, LinhasDeVariasThreadsNaoSeMisturam) {
+    constexpr int kThreads = 8;
+    constexpr int kLinhas = 250;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kLinhas; ++i) {
+                GravarLogFmt("TESTE", "thread %d linha %d %s", t, i, std::string(100, 'x'));
+            }
+        });
+    }
+    for (auto& t : threads) {
+        t.join();
+    }
+    std::string conteudo = LerArquivo(Arquivo());
+    ASSERT_TRUE(ComecaCom(conteudo, "\xEF\xBB\xBF"));
+    const auto linhas = Dividir(conteudo.substr(3), "\n");
+    ASSERT_EQ(linhas.size(), static_cast<std::size_t>(kThreads * kLinhas + 1));
+    const TRegex forma(
+        "^2024-05-01 14:03:07\\.123  \\[TESTE\\]    thread (\\d) linha \\d+ x{100}\r$");
+    std::vector<int> porThread(kThreads, 0);
+    for (std::size_t i = 0; i + 1 < linhas.size(); ++i) {
+        const auto c = forma.Procurar(linhas[i]);
+        ASSERT_TRUE(c) << linhas[i];
+        porThread[static_cast<std::size_t>(c->Grupo(1)[0] - '0')]++;
+    }
+    for (int n : porThread) {
+        EXPECT_EQ(n, kLinhas);
+    }
+}
+
+// Age comes from the modification time: exactly 720 h old is kept, a second
+// more is deleted, and files of other names are never touched.
+TEST_F(Log, LimpezaNoLimiteDe720Horas) {
+    const std::string logs = PastaLogs() + "/";
+    const std::time_t agora = 1'800'000'000;
+    auto criar = [&](const std::string& ANome, std::time_t AModificado) {
+        EscreverArquivo(logs + ANome, "x");
+        utimbuf tempos{AModificado, AModificado};
+        ASSERT_EQ(utime((logs + ANome).c_str(), &tempos), 0);
+    };
+    const std::time_t limite = agora - 720 * 3600;
+    criar("LojaSonorante_2020-01-01.log", limite);
+    criar("LojaSonorante_2020-01-02.log", limite - 1);
+    criar("LojaSonorante_2099-01-01.log", limite - 1);  // the name's date does not count
+    criar("outro_2020-01-01.log", limite - 100000);
+    criar("LojaSonorante_velho.txt", limite - 100000);
+    LimparLogsAntigos(agora);
+    EXPECT_TRUE(std::filesystem::exists(logs + "LojaSonorante_2020-01-01.log"));
+    EXPECT_FALSE(std::filesystem::exists(logs + "LojaSonorante_2020-01-02.log"));
+    EXPECT_FALSE(std::filesystem::exists(logs + "LojaSonorante_2099-01-01.log"));
+    EXPECT_TRUE(std::filesystem::exists(logs + "outro_2020-01-01.log"));
+    EXPECT_TRUE(std::filesystem::exists(logs + "LojaSonorante_velho.txt"));
+}

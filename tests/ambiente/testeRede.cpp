@@ -1,0 +1,105 @@
+#include <chrono>
+
+#include <gtest/gtest.h>
+
+#include "ambiente/uRede.h"
+#include "apoio/uServidorFixtures.h"
+#include "comum/uRegex.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+TEST(Rede, CodificarURL) {
+    struct TCaso {
+        const char* Texto;
+        const char* Esperado;
+    };
+    const TCaso casos[] = {{"São Paulo", "S%C3%A3o%20Paulo"},
+                           {"a~b_c.d-e", "a~b_c.d-e"},
+                           {"a+b&c=d/e?", "a%2Bb%26c%3Dd%2Fe%3F"},
+                           {"", ""}};
+    for (const auto& c : casos) {
+        EXPECT_EQ(CodificarURL(c.Texto), c.Esperado);
+    }
+}
+
+class BaixarTextoLocal : public testing::Test {
+  protected:
+    void SetUp() override {
+        auto& s = FServidor.Servidor();
+        s.Get("/ok", [this](const httplib::Request& r, httplib::Response& resp) {
+            FAgente = r.get_header_value("User-Agent");
+            resp.set_content("olá mundo", "text/plain; charset=utf-8");
+        });
+        s.Get("/falta", [](const httplib::Request&, httplib::Response& resp) {
+            resp.status = 404;
+            resp.set_content("<html><body>Nao achei</body></html>", "text/html");
+        });
+        s.Get("/mudou",
+              [](const httplib::Request&, httplib::Response& resp) { resp.set_redirect("/ok"); });
+        s.Get("/latin1", [](const httplib::Request&, httplib::Response& resp) {
+            resp.set_content(
+                "Not\xED"
+                "cias",
+                "application/rss+xml");
+        });
+        FServidor.Iniciar();
+    }
+    TServidorFixtures FServidor;
+    std::string FAgente;
+};
+
+TEST_F(BaixarTextoLocal, CorpoComoTexto) {
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/ok"), "Agente (+teste)"), "olá mundo");
+    EXPECT_EQ(FAgente, "Agente (+teste)");
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/ok")), "olá mundo");
+    EXPECT_EQ(FAgente, kAgenteUsuario);
+}
+
+// The status is not looked at: an error page comes back as text.
+TEST_F(BaixarTextoLocal, PaginaDeErroVoltaComoTexto) {
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/falta")), "<html><body>Nao achei</body></html>");
+}
+
+TEST_F(BaixarTextoLocal, SegueRedirecionamento) {
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/mudou")), "olá mundo");
+}
+
+TEST_F(BaixarTextoLocal, Latin1ViraUtf8) {
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/latin1")), "Notícias");
+}
+
+TEST(Rede, FalhasDaoTextoVazio) {
+    EXPECT_EQ(BaixarTexto("http://127.0.0.1:1/nada"), "");
+    EXPECT_EQ(BaixarTexto("nao e uma url"), "");
+    EXPECT_EQ(BaixarTexto("file:///etc/passwd"), "");
+}
+
+// A server that accepts and never answers ends in empty text once 5 s pass
+// without data, not in a hang.
+TEST(Rede, ServidorMudoDaVazioDepoisDoLimite) {
+    TServidorMudo mudo;
+    const auto inicio = std::chrono::steady_clock::now();
+    EXPECT_EQ(BaixarTexto("http://127.0.0.1:" + std::to_string(mudo.Porta()) + "/"), "");
+    const auto decorrido = std::chrono::steady_clock::now() - inicio;
+    EXPECT_GE(decorrido, std::chrono::seconds(4));
+    EXPECT_LT(decorrido, std::chrono::seconds(15));
+}
+
+TEST(Rede, EnderecosLocais) {
+    const TRegex ipv4("^\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$");
+    const std::string principal = IPLocalPrincipal();
+    if (!principal.empty()) {
+        EXPECT_TRUE(ipv4.Contem(principal)) << principal;
+        EXPECT_NE(principal, "0.0.0.0");
+    }
+    const TRegex lista("^(\\d{1,3}(\\.\\d{1,3}){3})(, \\d{1,3}(\\.\\d{1,3}){3})*$");
+    const std::string todos = IPsLocais();
+    if (!todos.empty()) {
+        EXPECT_TRUE(lista.Contem(todos)) << todos;
+        EXPECT_EQ(todos.find("127."), std::string::npos);
+    }
+    if (!principal.empty()) {
+        EXPECT_NE(todos.find(principal), std::string::npos);
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ljsn::teste {
+
+// Runs ffmpeg (quiet, overwriting) with the given arguments; throws when it
+// fails, so a fixture that cannot be made is an error, never a skip.
+void RodarFfmpeg(const std::vector<std::string>& AArgs);
+
+// A sine tone of ASegundos at AFrequencia Hz and AAmplitude (0..1), encoded
+// by the codec arguments into ACaminho, e.g. {"-c:a", "libmp3lame"}.
+void GerarTom(const std::string& ACaminho,
+              double ASegundos,
+              double AFrequencia = 440,
+              double AAmplitude = 0.5,
+              const std::vector<std::string>& ACodec = {},
+              int ATaxa = 44100,
+              int ACanais = 2);
+
+// Runs a shell command; returns its exit status.
+int Rodar(const std::string& AComando);
+
+}  // namespace ljsn::teste

@@ -1,0 +1,44 @@
+#include "apoio/uPastaTemporaria.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <stdlib.h>
+
+namespace ljsn::teste {
+
+TPastaTemporaria::TPastaTemporaria() {
+    std::string modelo = (std::filesystem::temp_directory_path() / "ljsn-teste-XXXXXX").string();
+    if (mkdtemp(modelo.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp falhou");
+    }
+    FCaminho = modelo + "/";
+}
+
+TPastaTemporaria::~TPastaTemporaria() {
+    std::error_code erro;
+    std::filesystem::remove_all(FCaminho, erro);
+}
+
+void EscreverArquivo(const std::string& ACaminho, const std::string& AConteudo) {
+    std::filesystem::create_directories(std::filesystem::path(ACaminho).parent_path());
+    std::ofstream arquivo(ACaminho, std::ios::binary | std::ios::trunc);
+    arquivo << AConteudo;
+    if (!arquivo) {
+        throw std::runtime_error("nao gravou " + ACaminho);
+    }
+}
+
+std::string LerArquivo(const std::string& ACaminho) {
+    std::ifstream arquivo(ACaminho, std::ios::binary);
+    if (!arquivo) {
+        throw std::runtime_error("nao abriu " + ACaminho);
+    }
+    std::ostringstream s;
+    s << arquivo.rdbuf();
+    return s.str();
+}
+
+}  // namespace ljsn::teste

@@ -1,0 +1,90 @@
+#include "apoio/uProcesso.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace ljsn::teste {
+
+TProcesso::TProcesso(const std::vector<std::string>& AArgs,
+                     const std::vector<std::string>& AAmbiente) {
+    int canos[2];
+    if (::pipe(canos) != 0) {
+        throw std::runtime_error("pipe falhou");
+    }
+    FPid = ::fork();
+    if (FPid < 0) {
+        throw std::runtime_error("fork falhou");
+    }
+    if (FPid == 0) {
+        ::dup2(canos[1], STDOUT_FILENO);
+        ::close(canos[0]);
+        ::close(canos[1]);
+        for (const auto& a : AAmbiente) {
+            ::putenv(const_cast<char*>(a.c_str()));
+        }
+        std::vector<char*> argv;
+        for (const auto& a : AArgs) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(canos[1]);
+    FSaida = canos[0];
+}
+
+TProcesso::~TProcesso() {
+    if (!FTerminou && FPid > 0) {
+        ::kill(FPid, SIGKILL);
+        Esperar();
+    }
+    if (FSaida >= 0) {
+        ::close(FSaida);
+    }
+}
+
+std::string TProcesso::LerLinha() {
+    while (true) {
+        const std::size_t fim = FBuffer.find('\n');
+        if (fim != std::string::npos) {
+            std::string linha = FBuffer.substr(0, fim);
+            FBuffer.erase(0, fim + 1);
+            return linha;
+        }
+        char bloco[4096];
+        const ssize_t n = ::read(FSaida, bloco, sizeof bloco);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            std::string resto = std::move(FBuffer);
+            FBuffer.clear();
+            return resto;
+        }
+        FBuffer.append(bloco, static_cast<std::size_t>(n));
+    }
+}
+
+void TProcesso::Sinalizar(int ASinal) {
+    ::kill(FPid, ASinal);
+}
+
+int TProcesso::Esperar() {
+    if (FTerminou) {
+        return FEstado;
+    }
+    int estado = 0;
+    while (::waitpid(FPid, &estado, 0) < 0 && errno == EINTR) {
+    }
+    FTerminou = true;
+    FEstado = WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
+    return FEstado;
+}
+
+}  // namespace ljsn::teste

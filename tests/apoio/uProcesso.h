@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace ljsn::teste {
+
+// A child process with its standard output on a pipe we can read line by
+// line; reading a line the program prints is how tests wait for it.
+class TProcesso {
+  public:
+    explicit TProcesso(const std::vector<std::string>& AArgs,
+                       const std::vector<std::string>& AAmbiente = {});
+    ~TProcesso();
+    TProcesso(const TProcesso&) = delete;
+    TProcesso& operator=(const TProcesso&) = delete;
+
+    // The next line of standard output without its line break; empty at the end.
+    std::string LerLinha();
+    void Sinalizar(int ASinal);
+    // Waits for the exit; the exit status, or 128 + signal.
+    int Esperar();
+    pid_t Pid() const { return FPid; }
+
+  private:
+    pid_t FPid = -1;
+    int FSaida = -1;
+    std::string FBuffer;
+    bool FTerminou = false;
+    int FEstado = 0;
+};
+
+}  // namespace ljsn::teste

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "comum/uIni.h"
+
+using namespace ljsn;
+
+TEST(Ini, LeSecoesEChavesSemCaixa) {
+    const auto ini = TArquivoIni::Interpretar(
+        "\xEF\xBB\xBF[Geral]\r\nVolume = 70\r\npasta=/música/a=b\r\n; "
+        "comentario\r\n[outra]\nX=1\n");
+    EXPECT_EQ(ini.Ler("geral", "VOLUME"), "70");
+    EXPECT_EQ(ini.Ler("Geral", "Pasta"), "/música/a=b");
+    EXPECT_EQ(ini.Ler("Outra", "x"), "1");
+    EXPECT_FALSE(ini.Ler("Geral", "Tema"));
+    EXPECT_FALSE(ini.Ler("Nenhuma", "X"));
+}
+
+// A damaged file loads what it can and never lets junk into a known key.
+TEST(Ini, LixoNaoEntra) {
+    std::string texto = "[Geral]\nVolume=55\n";
+    texto += std::string("Tema=\0\x01\x02junk\n", 15);
+    texto += "Chave sem igual\n";
+    texto += "=sem chave\n";
+    texto += "Enorme=" + std::string(TArquivoIni::kMaxLinha + 10, 'x') + "\n";
+    texto += "[Meia secao\nPerdida=1\n";
+    texto += "[Locutor]\nNomeEmpresa=Padaria P\xE3o Quente\n";
+    const auto ini = TArquivoIni::Interpretar(texto);
+    EXPECT_EQ(ini.Ler("Geral", "Volume"), "55");
+    EXPECT_FALSE(ini.Ler("Geral", "Tema"));
+    EXPECT_FALSE(ini.Ler("Geral", "Enorme"));
+    EXPECT_FALSE(ini.Ler("Geral", "Perdida"));
+    EXPECT_EQ(ini.Ler("Locutor", "NomeEmpresa"), "Padaria Pão Quente");
+}
+
+TEST(Ini, EscreverMantemOrdemEDesconhecidos) {
+    auto ini = TArquivoIni::Interpretar("[Extra]\nA=1\n[Geral]\nB=2\n");
+    ini.Escrever("Geral", "B", "3");
+    ini.Escrever("Geral", "C", "linha1\r\nlinha2");
+    ini.Escrever("Nova", "D", "4");
+    EXPECT_EQ(ini.Texto(),
+              "[Extra]\r\nA=1\r\n\r\n[Geral]\r\nB=3\r\nC=linha1  linha2\r\n\r\n[Nova]\r\nD=4\r\n");
+    const auto relido = TArquivoIni::Interpretar(ini.Texto());
+    EXPECT_EQ(relido.Ler("Geral", "C"), "linha1  linha2");
+}
+
+TEST(Ini, ChaveRepetidaValeAPrimeira) {
+    const auto ini = TArquivoIni::Interpretar("[S]\nK=1\nk=2\n");
+    EXPECT_EQ(ini.Ler("S", "K"), "1");
+}

@@ -1,0 +1,123 @@
+#include <filesystem>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "ambiente/uLog.h"
+#include "ambiente/uPastas.h"
+#include "apoio/uPastaTemporaria.h"
+#include "apoio/uRelogioFalso.h"
+#include "comum/uTexto.h"
+#include "programa/uPrincipal.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+namespace {
+
+class TVisaoGravada : public IVisao {
+  public:
+    void MostrarRelogio(const std::string& AHora, const std::string& AData) override {
+        Hora = AHora;
+        Data = AData;
+    }
+    void MostrarErro(const std::string& AMensagem) override { Erros.push_back(AMensagem); }
+    std::string Hora;
+    std::string Data;
+    std::vector<std::string> Erros;
+};
+
+class Programa : public testing::Test {
+  protected:
+    void SetUp() override {
+        DefinirPastaDados(FPasta.Caminho());
+        DefinirHoraDoLog([this] { return FRelogio.Agora(); });
+    }
+    void TearDown() override { DefinirHoraDoLog(nullptr); }
+    std::unique_ptr<TPrograma> Criar(const std::string& ARelogio = "") {
+        TOpcoesPrograma opcoes;
+        opcoes.CaminhoExecutavel = "/opt/ls/lojasonorante";
+        opcoes.Linha = LerLinhaComando({"/bandeja", "--sem-janela"});
+        opcoes.ValorRelogio = ARelogio;
+        auto p = std::make_unique<TPrograma>(FRelogio, FFila, FVisao, opcoes);
+        p->Iniciar();
+        return p;
+    }
+    std::string Log() const { return LerArquivo(FPasta / "Logs/LojaSonorante_2026-12-09.log"); }
+
+    TPastaTemporaria FPasta;
+    TRelogioFalso FRelogio{CodificarData(2026, 12, 9) + CodificarHora(10, 0, 0)};
+    TFilaSimples FFila;
+    TVisaoGravada FVisao;
+};
+
+}  // namespace
+
+TEST_F(Programa, IniciaEEncerraComAsLinhasDoLog) {
+    {
+        auto p = Criar();
+        EXPECT_TRUE(p->PrimeiraExecucao());
+        EXPECT_EQ(FVisao.Hora, "10:00:00");
+        EXPECT_EQ(FVisao.Data, "quarta-feira, 9 de dezembro de 2026");
+        p->Config().Volume = 55;
+    }
+    const std::string log = Log();
+    EXPECT_NE(log.find("[INICIO]   Loja Sonorante 1.20.0 aberto em /opt/ls/lojasonorante "
+                       "/bandeja --sem-janela\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("[INICIO]   musicas: 0 | propagandas: 0 (a cada 3 musica(s), 1 por "
+                       "intervalo) | transicao: 8 s | noticias: desligadas\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("[FIM]      programa fechado\r\n"), std::string::npos);
+    // The settings were saved on the way out, with what changed while running.
+    EXPECT_NE(LerArquivo(FPasta / "config.ini").find("Volume=55\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(FPasta / "mensagens.txt"));
+}
+
+TEST_F(Programa, SegundaExecucaoNaoEhPrimeira) {
+    Criar().reset();
+    EXPECT_FALSE(Criar()->PrimeiraExecucao());
+}
+
+// The override moves only the program clock; the tick shows it advancing.
+TEST_F(Programa, RelogioAjustadoPorLJSN_RELOGIO) {
+    auto p = Criar("7:05");
+    EXPECT_EQ(FVisao.Hora, "07:05:00");
+    FRelogio.Avancar(61500);
+    p->Tick();
+    EXPECT_EQ(FVisao.Hora, "07:06:01");
+}
+
+TEST(DeslocamentoRelogio, Tabela) {
+    const double agora = CodificarData(2026, 12, 9) + CodificarHora(10, 30, 15);
+    struct TCaso {
+        const char* Valor;
+        const char* Esperado;
+    };
+    const TCaso casos[] = {{"7:05", "07:05:00"},
+                           {"25:99", "23:59:00"},
+                           {"x:y", "00:00:00"},
+                           {"-3:-1", "00:00:00"},
+                           {"12:30:45", "12:30:00"},
+                           {"705", "10:30:15"},
+                           {"", "10:30:15"}};
+    for (const auto& c : casos) {
+        EXPECT_EQ(FormatarHoraMinutoSegundo(agora + CalcularDeslocamentoRelogio(c.Valor, agora)),
+                  c.Esperado)
+            << c.Valor;
+    }
+}
+
+// An error escaping a handler is logged with its kind and shown; the
+// programme goes on.
+TEST_F(Programa, ErroEscapadoEhRegistradoEOProgramaSegue) {
+    auto p = Criar();
+    p->Protegido([] { throw std::runtime_error("falhou feio"); });
+    EXPECT_EQ(FVisao.Erros, std::vector<std::string>{"falhou feio"});
+    EXPECT_NE(Log().find("[ERRO]     std::runtime_error: falhou feio\r\n"), std::string::npos);
+    FRelogio.Avancar(1000);
+    p->Tick();
+    EXPECT_EQ(FVisao.Hora, "10:00:01");
+}
