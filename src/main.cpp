@@ -15,6 +15,7 @@
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "programa/uPrincipal.h"
+#include "programa/uSom.h"
 
 namespace {
 
@@ -45,6 +46,17 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
     sigaddset(&sinais, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &sinais, nullptr);
 
+    TSom::TOpcoes opcoesSom;
+    opcoesSom.Driver = AOpcoes.Linha.DriverAudio;
+    opcoesSom.Dispositivo = AOpcoes.Linha.DispositivoAudio;
+    opcoesSom.GravarSaida = AOpcoes.Linha.GravarSaida;
+    std::string erro;
+    auto som = TSom::Criar(opcoesSom, &erro);
+    if (!som) {
+        std::fprintf(stderr, "lojasonorante: sem saida de audio: %s\n", erro.c_str());
+        return 1;
+    }
+
     TFilaSimples fila;
     TRelogioSistema relogio;
     TVisaoTerminal visao;
@@ -57,11 +69,12 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
     });
 
     {
-        TPrograma programa(relogio, fila, visao, std::move(AOpcoes));
+        TPrograma programa(relogio, fila, visao, som->Motor(), std::move(AOpcoes));
         programa.Iniciar();
-        std::printf("%s %s rodando sem janela. Dados em %s. Ctrl+C encerra.\n",
+        std::printf("%s %s rodando sem janela (audio: %s). Dados em %s. Ctrl+C encerra.\n",
                     kNomePrograma,
                     kVersaoPrograma,
+                    som->Driver().c_str(),
                     PastaDados().c_str());
         std::fflush(stdout);
 
@@ -73,6 +86,7 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
             const auto agora = std::chrono::steady_clock::now();
             if (agora >= proximo) {
                 programa.Tick();
+                som->VerificarContadores(relogio.Tique());
                 proximo += intervalo;
                 if (agora - proximo > std::chrono::seconds(1)) {
                     proximo = agora + intervalo;  // after a stall, do not run a burst of ticks

@@ -43,8 +43,13 @@ double CalcularDeslocamentoRelogio(const std::string& AValor, double AAgoraSiste
 TPrograma::TPrograma(TRelogio& ARelogio,
                      TFilaPrincipal& AFila,
                      IVisao& AVisao,
+                     IDispositivoMidia& ADispositivo,
                      TOpcoesPrograma AOpcoes)
-    : FRelogio(ARelogio), FFila(AFila), FVisao(AVisao), FOpcoes(std::move(AOpcoes)) {}
+    : FRelogio(ARelogio),
+      FFila(AFila),
+      FVisao(AVisao),
+      FDispositivo(ADispositivo),
+      FOpcoes(std::move(AOpcoes)) {}
 
 void TPrograma::Iniciar() {
     VERIFICAR_OU(FDono.NaThreadDona() && !FIniciado) {
@@ -55,6 +60,9 @@ void TPrograma::Iniciar() {
     FAleatorio.seed(static_cast<std::mt19937::result_type>(
         std::chrono::system_clock::now().time_since_epoch().count()));
     FDeslocamentoRelogio = CalcularDeslocamentoRelogio(FOpcoes.ValorRelogio, FRelogio.Agora());
+    FPlayerA = std::make_unique<TPlayer>(FDispositivo, "musica");
+    FPlayerB = std::make_unique<TPlayer>(FDispositivo, "musica2");
+    FPlayer = FPlayerA.get();
 
     InstalarRelatorDeFalhas();
     LimparLogsAntigos();
@@ -102,6 +110,10 @@ TPrograma::~TPrograma() {
     } catch (const std::exception& e) {
         GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
     }
+    FPlayerSaindo = nullptr;
+    FPlayer = nullptr;
+    FPlayerA.reset();
+    FPlayerB.reset();
 }
 
 double TPrograma::Agora() const {

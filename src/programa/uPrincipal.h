@@ -9,6 +9,8 @@
 
 #include "ambiente/uConfiguracoes.h"
 #include "ambiente/uInicializacao.h"
+#include "audio/motor/uDispositivoMidia.h"
+#include "audio/uPlayer.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uVerificar.h"
@@ -38,7 +40,11 @@ struct TOpcoesPrograma {
 // the servers, and is driven by one 100 ms tick on the main thread.
 class TPrograma {
   public:
-    TPrograma(TRelogio& ARelogio, TFilaPrincipal& AFila, IVisao& AVisao, TOpcoesPrograma AOpcoes);
+    TPrograma(TRelogio& ARelogio,
+              TFilaPrincipal& AFila,
+              IVisao& AVisao,
+              IDispositivoMidia& ADispositivo,
+              TOpcoesPrograma AOpcoes);
     // The orderly shutdown: settings saved, "FIM" logged.
     ~TPrograma();
     TPrograma(const TPrograma&) = delete;
@@ -65,9 +71,14 @@ class TPrograma {
     TRelogio& FRelogio;
     TFilaPrincipal& FFila;
     IVisao& FVisao;
+    IDispositivoMidia& FDispositivo;
     TOpcoesPrograma FOpcoes;
     TDonoThread FDono;
 
+    std::unique_ptr<TPlayer> FPlayerA;
+    std::unique_ptr<TPlayer> FPlayerB;
+    TPlayer* FPlayer = nullptr;
+    TPlayer* FPlayerSaindo = nullptr;
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;
     std::unique_ptr<TConfiguracoes> FConfig;

@@ -43,14 +43,18 @@ void GerarTom(const std::string& ACaminho,
               const std::vector<std::string>& ACodec,
               int ATaxa,
               int ACanais) {
-    std::vector<std::string> args = {
-        "-f",
-        "lavfi",
-        "-i",
-        "aevalsrc=" + std::to_string(AAmplitude) + "*sin(2*PI*" + std::to_string(AFrequencia) +
-            "*t):s=" + std::to_string(ATaxa) + ":d=" + std::to_string(ASegundos),
-        "-ac",
-        std::to_string(ACanais)};
+    // One expression per channel: "-ac 2" on a mono source would pan it at -3 dB.
+    const std::string tom =
+        std::to_string(AAmplitude) + "*sin(2*PI*" + std::to_string(AFrequencia) + "*t)";
+    std::string expressoes = tom;
+    for (int c = 1; c < ACanais; ++c) {
+        expressoes += "|" + tom;
+    }
+    std::vector<std::string> args = {"-f",
+                                     "lavfi",
+                                     "-i",
+                                     "aevalsrc=" + expressoes + ":s=" + std::to_string(ATaxa) +
+                                         ":d=" + std::to_string(ASegundos)};
     args.insert(args.end(), ACodec.begin(), ACodec.end());
     args.push_back(ACaminho);
     RodarFfmpeg(args);

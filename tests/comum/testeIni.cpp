@@ -18,7 +18,8 @@ TEST(Ini, LeSecoesEChavesSemCaixa) {
 // A damaged file loads what it can and never lets junk into a known key.
 TEST(Ini, LixoNaoEntra) {
     std::string texto = "[Geral]\nVolume=55\n";
-    texto += std::string("Tema=\0\x01\x02junk\n", 15);
+    static constexpr char kLixo[] = "Tema=\0\x01\x02junk\n";
+    texto += std::string(kLixo, sizeof kLixo - 1);
     texto += "Chave sem igual\n";
     texto += "=sem chave\n";
     texto += "Enorme=" + std::string(TArquivoIni::kMaxLinha + 10, 'x') + "\n";

@@ -27,6 +27,15 @@ class TVisaoGravada : public IVisao {
     std::vector<std::string> Erros;
 };
 
+class TDispositivoNulo final : public IDispositivoMidia {
+  public:
+    std::optional<std::string> Enviar(std::string_view AComando) override {
+        Comandos.emplace_back(AComando);
+        return std::string();
+    }
+    std::vector<std::string> Comandos;
+};
+
 class Programa : public testing::Test {
   protected:
     void SetUp() override {
@@ -39,7 +48,7 @@ class Programa : public testing::Test {
         opcoes.CaminhoExecutavel = "/opt/ls/lojasonorante";
         opcoes.Linha = LerLinhaComando({"/bandeja", "--sem-janela"});
         opcoes.ValorRelogio = ARelogio;
-        auto p = std::make_unique<TPrograma>(FRelogio, FFila, FVisao, opcoes);
+        auto p = std::make_unique<TPrograma>(FRelogio, FFila, FVisao, FDispositivo, opcoes);
         p->Iniciar();
         return p;
     }
@@ -49,6 +58,7 @@ class Programa : public testing::Test {
     TRelogioFalso FRelogio{CodificarData(2026, 12, 9) + CodificarHora(10, 0, 0)};
     TFilaSimples FFila;
     TVisaoGravada FVisao;
+    TDispositivoNulo FDispositivo;
 };
 
 }  // namespace

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "audio/motor/uFonteAudio.h"
+
+namespace ljsn {
+
+// Decodes one audio file with FFmpeg into interleaved float, either at the
+// file's own rate and channels (ATaxa / ACanais 0) or converted to a given
+// rate and channel count. Opening happens on the caller's thread; after that
+// one thread at a time may use it.
+class TDecodificador {
+  public:
+    struct TFormato {
+        int Taxa = 0;    // 0: the file's own
+        int Canais = 0;  // 0: the file's own
+    };
+
+    // Nothing when the file is missing, not a file, or has no decodable
+    // audio; AErro then says why.
+    static std::unique_ptr<TDecodificador> Abrir(const std::string& ACaminho,
+                                                 TFormato AFormato,
+                                                 std::string* AErro = nullptr);
+    ~TDecodificador();
+    TDecodificador(const TDecodificador&) = delete;
+    TDecodificador& operator=(const TDecodificador&) = delete;
+
+    int Taxa() const;
+    int Canais() const;
+    // The container's estimate of the length, or -1.
+    std::int64_t DuracaoMs() const;
+
+    // Fills AQuadros frames of Canais() samples each; returns the frames
+    // written, fewer only at the end. A decoding error ends the stream.
+    std::size_t Ler(float* ADestino, std::size_t AQuadros);
+    // Moves to an absolute output frame, accurate to the sample where the
+    // file's timestamps allow.
+    bool Posicionar(std::int64_t AQuadro);
+    // Set when the stream ended because of an error rather than its end.
+    const std::string& Erro() const;
+
+  private:
+    struct TEstado;
+    explicit TDecodificador(std::unique_ptr<TEstado> AEstado);
+    std::unique_ptr<TEstado> F;
+};
+
+// The engine's source: a file decoded to stereo float at the engine's rate.
+std::unique_ptr<IFonteAudio> AbrirFonteFFmpeg(const std::string& ACaminho,
+                                              int ATaxa,
+                                              std::string* AErro = nullptr);
+
+}  // namespace ljsn

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace ljsn {
+
+// A source of audio already in the engine's format: interleaved stereo float
+// at the engine's rate. Used by one thread at a time.
+class IFonteAudio {
+  public:
+    virtual ~IFonteAudio() = default;
+    // Fills up to AQuadros.size() / 2 frames; returns the frames written,
+    // 0 at the end (or after an error, which counts as the end).
+    virtual std::size_t Ler(std::span<float> AQuadros) = 0;
+    // Moves to an absolute frame; false when the source cannot.
+    virtual bool Posicionar(std::int64_t AQuadro) = 0;
+    // The container's estimate of the length, or -1 when unknown.
+    virtual std::int64_t DuracaoMs() const = 0;
+};
+
+}  // namespace ljsn

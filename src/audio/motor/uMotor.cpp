@@ -1,0 +1,573 @@
+#include "audio/motor/uMotor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+#include "audio/motor/uComandoMidia.h"
+#include "audio/motor/uDecodificador.h"
+#include "audio/motor/uGravadorWav.h"
+#include "comum/uTexto.h"
+
+namespace ljsn {
+
+namespace {
+
+constexpr std::size_t kQuadrosBloco = 1024;  // the mixer works in slices of this
+constexpr int kMaxComandosPorBloco = 64;     // a burst cannot stretch one callback
+constexpr double kSegundosAnel = 2.0;        // decoded audio kept ahead per stream
+constexpr double kSegundosPreenchimento = 0.2;
+constexpr double kSegundosFala = 8.0;
+
+}  // namespace
+
+TMotor::TMotor(int ATaxa)
+    : FTaxa(ATaxa),
+      FComandos(1024),
+      FAposentados(1024),
+      FFala(static_cast<std::size_t>(ATaxa * kSegundosFala) * 2),
+      FMistura(kQuadrosBloco * 2),
+      FTemp(kQuadrosBloco * 2) {
+    for (auto& c : FCanaisAudio) {
+        c.Volume = TRampaGanho(ATaxa / 10);     // one tick: targets arrive every 100 ms
+        c.Declique = TRampaGanho(ATaxa / 200);  // 5 ms against clicks
+        c.Volume.Reiniciar(1.0f);
+        c.Declique.Reiniciar(0.0f);
+    }
+}
+
+TMotor::~TMotor() {
+    // The output no longer calls Renderizar: everything is ours to free.
+    TComandoMotor comando;
+    while (FComandos.Ler(comando)) {
+        delete comando.Fluxo;
+    }
+    for (auto& c : FCanaisAudio) {
+        delete c.Fluxo;
+        delete c.FluxoNovo;
+    }
+    TFluxo* fluxo = nullptr;
+    while (FAposentados.Ler(fluxo)) {
+        delete fluxo;
+    }
+}
+
+// ---------------------------------------------------------------- main side
+
+TContadoresMotor TMotor::Contadores() const {
+    return {FFaltas.load(std::memory_order_relaxed),
+            FSaturadas.load(std::memory_order_relaxed),
+            FGravacaoPerdida.load(std::memory_order_relaxed)};
+}
+
+bool TMotor::Postar(TComandoMotor AComando) {
+    AComando.Seq = FProximaSeq++;
+    return FComandos.Escrever(AComando);
+}
+
+void TMotor::Recolher() {
+    TFluxo* fluxo = nullptr;
+    while (FAposentados.Ler(fluxo)) {
+        auto it = FCanalDoFluxo.find(fluxo);
+        if (it != FCanalDoFluxo.end()) {
+            TVaga& vaga = FVagas[it->second];
+            if (--vaga.FluxosVivos <= 0 && vaga.Fechando) {
+                vaga = TVaga{};
+            }
+            FCanalDoFluxo.erase(it);
+        }
+        delete fluxo;  // joins its decoder thread
+    }
+}
+
+std::optional<std::size_t> TMotor::ReservarCanal() {
+    for (std::size_t i = 0; i < FVagas.size(); ++i) {
+        if (!FVagas[i].Ocupada) {
+            FVagas[i] = TVaga{true, false, 0};
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::int64_t TMotor::PosicaoMs(const TAlias& AAlias) const {
+    const TCanal& c = FCanaisAudio[AAlias.Canal];
+    if (c.SeqFluxo.load(std::memory_order_acquire) != AAlias.SeqFluxo || AAlias.SeekPendente) {
+        return AAlias.PosicaoSeekMs;
+    }
+    return c.Posicao.load(std::memory_order_relaxed) * 1000 / FTaxa;
+}
+
+bool TMotor::EmFim(const TAlias& AAlias) const {
+    const TCanal& c = FCanaisAudio[AAlias.Canal];
+    return c.SeqFluxo.load(std::memory_order_acquire) == AAlias.SeqFluxo &&
+           c.Fim.load(std::memory_order_relaxed);
+}
+
+std::optional<std::string> TMotor::Enviar(std::string_view AComando) {
+    VERIFICAR_OU(FDono.NaThreadDona()) {
+        return std::nullopt;
+    }
+    Recolher();
+    const auto comando = InterpretarComando(AComando);
+    if (!comando) {
+        return std::nullopt;
+    }
+    return Executar(*comando);
+}
+
+bool TMotor::AbrirFonte(std::string_view AAlias, std::unique_ptr<IFonteAudio> AFonte) {
+    VERIFICAR_OU(FDono.NaThreadDona()) {
+        return false;
+    }
+    Recolher();
+    const std::string alias = MinusculasAZ(AAlias);
+    if (!AFonte || FAliases.contains(alias)) {
+        return false;
+    }
+    return AbrirAlias(alias, std::move(AFonte), std::string());
+}
+
+bool TMotor::AbrirAlias(const std::string& AAlias,
+                        std::unique_ptr<IFonteAudio> AFonte,
+                        const std::string& AArquivo) {
+    const auto canal = ReservarCanal();
+    if (!canal) {
+        return false;
+    }
+    const std::int64_t duracao = AFonte->DuracaoMs();
+    auto* fluxo = new TFluxo(std::move(AFonte),
+                             0,
+                             static_cast<std::size_t>(FTaxa * kSegundosAnel),
+                             static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
+    const std::uint32_t seq = FProximaSeq;
+    if (!Postar(
+            {TComandoMotor::TTipo::tcAnexar, static_cast<std::uint8_t>(*canal), 0, 0.0f, fluxo})) {
+        delete fluxo;
+        FVagas[*canal] = TVaga{};
+        return false;
+    }
+    FVagas[*canal].FluxosVivos = 1;
+    FCanalDoFluxo[fluxo] = *canal;
+    TAlias alias;
+    alias.Canal = *canal;
+    alias.DuracaoMs = duracao;
+    alias.SeqFluxo = seq;
+    alias.Arquivo = AArquivo;
+    FAliases.emplace(AAlias, alias);
+    return true;
+}
+
+std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
+    using V = TComandoTexto::TVerbo;
+    using T = TComandoMotor::TTipo;
+    if (AComando.Verbo == V::cvAbrir) {
+        if (FAliases.contains(AComando.Alias)) {
+            return std::nullopt;  // the alias is in use
+        }
+        auto fonte = AbrirFonteFFmpeg(AComando.Arquivo, FTaxa);
+        if (!fonte || !AbrirAlias(AComando.Alias, std::move(fonte), AComando.Arquivo)) {
+            return std::nullopt;
+        }
+        return std::string();
+    }
+
+    auto it = FAliases.find(AComando.Alias);
+    if (it == FAliases.end()) {
+        return std::nullopt;
+    }
+    TAlias& a = it->second;
+    const auto canal = static_cast<std::uint8_t>(a.Canal);
+    switch (AComando.Verbo) {
+        case V::cvFormato:
+            return std::string();
+        case V::cvStatus:
+            switch (AComando.Status) {
+                case TComandoTexto::TStatus::stDuracao:
+                    return std::to_string(std::max<std::int64_t>(a.DuracaoMs, 0));
+                case TComandoTexto::TStatus::stPosicao:
+                    // At the end the position is the length the device reported.
+                    if (a.DuracaoMs > 0 && EmFim(a)) {
+                        return std::to_string(a.DuracaoMs);
+                    }
+                    return std::to_string(PosicaoMs(a));
+                case TComandoTexto::TStatus::stModo:
+                    if (a.Estado == TEstadoAlias::eaPausado) {
+                        return std::string("paused");
+                    }
+                    if (a.Estado == TEstadoAlias::eaTocando && !EmFim(a)) {
+                        return std::string("playing");
+                    }
+                    return std::string("stopped");
+            }
+            return std::nullopt;
+        case V::cvTocar:
+            if (a.Estado == TEstadoAlias::eaTocando && !EmFim(a)) {
+                return std::string();
+            }
+            if (!Postar({T::tcTocar, canal})) {
+                return std::nullopt;
+            }
+            a.Estado = TEstadoAlias::eaTocando;
+            a.SeekPendente = false;
+            return std::string();
+        case V::cvPausar:
+        case V::cvParar:
+            if (a.Estado == TEstadoAlias::eaTocando && !Postar({T::tcPausar, canal})) {
+                return std::nullopt;
+            }
+            if (a.Estado != TEstadoAlias::eaParado) {
+                a.Estado = AComando.Verbo == V::cvPausar ? TEstadoAlias::eaPausado
+                                                         : TEstadoAlias::eaParado;
+            }
+            return std::string();
+        case V::cvContinuar:
+            if (a.Estado == TEstadoAlias::eaPausado) {
+                if (!Postar({T::tcTocar, canal})) {
+                    return std::nullopt;
+                }
+                a.Estado = TEstadoAlias::eaTocando;
+            }
+            return std::string();
+        case V::cvFechar: {
+            if (!Postar({T::tcFechar, canal})) {
+                return std::nullopt;
+            }
+            FVagas[a.Canal].Fechando = true;
+            if (FVagas[a.Canal].FluxosVivos <= 0) {
+                FVagas[a.Canal] = TVaga{};
+            }
+            FAliases.erase(it);
+            return std::string();
+        }
+        case V::cvPosicionar: {
+            std::int64_t alvoMs = AComando.Numero;
+            if (AComando.Alvo == TComandoTexto::TAlvo::taInicio) {
+                alvoMs = 0;
+            } else if (AComando.Alvo == TComandoTexto::TAlvo::taFim) {
+                alvoMs = std::max<std::int64_t>(a.DuracaoMs, 0);
+            }
+            auto fonte = a.Arquivo.empty() ? nullptr : AbrirFonteFFmpeg(a.Arquivo, FTaxa);
+            if (!fonte) {
+                return std::nullopt;  // the file vanished; the old stream stays
+            }
+            const std::int64_t quadro = alvoMs * FTaxa / 1000;
+            if (quadro > 0 && !fonte->Posicionar(quadro)) {
+                return std::nullopt;
+            }
+            auto* fluxo = new TFluxo(std::move(fonte),
+                                     quadro,
+                                     static_cast<std::size_t>(FTaxa * kSegundosAnel),
+                                     static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
+            const std::uint32_t seq = FProximaSeq;
+            if (!Postar({T::tcTrocarFluxo, canal, 0, 0.0f, fluxo})) {
+                delete fluxo;
+                return std::nullopt;
+            }
+            FVagas[a.Canal].FluxosVivos++;
+            FCanalDoFluxo[fluxo] = a.Canal;
+            a.SeqFluxo = seq;
+            a.PosicaoSeekMs = alvoMs;
+            a.SeekPendente = true;
+            // A seek leaves the alias not playing.
+            a.Estado = TEstadoAlias::eaParado;
+            return std::string();
+        }
+        case V::cvVolume: {
+            const float ganho = static_cast<float>(AComando.Numero) / 1000.0f;
+            if (!Postar({a.VolumeDefinido ? T::tcVolume : T::tcVolumeJa, canal, 0, ganho})) {
+                return std::nullopt;
+            }
+            a.VolumeDefinido = true;
+            return std::string();
+        }
+        case V::cvAbrir:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::size_t TMotor::EscreverFala(std::span<const float> AAmostras) {
+    const std::size_t n = FFala.Escrever(AAmostras);
+    FFala.Notificar();
+    return n / 2;
+}
+
+void TMotor::LimparFala() {
+    Postar({TComandoMotor::TTipo::tcLimparFala, 0});
+}
+
+void TMotor::MarcarFalaProduzindo(bool ASim) {
+    FFalaProduzindo.store(ASim, std::memory_order_release);
+    FFala.Notificar();
+}
+
+// --------------------------------------------------------------- audio side
+
+void TMotor::Aposentar(TFluxo* AFluxo) {
+    // The ring holds far more streams than can be retired between two main-thread
+    // collections; were it ever full, leaking beats freeing on this thread.
+    if (AFluxo != nullptr) {
+        FAposentados.Escrever(AFluxo);
+    }
+}
+
+void TMotor::InstalarFluxo(TCanal& ACanal, TFluxo* AFluxo, std::uint32_t ASeq) {
+    Aposentar(ACanal.Fluxo);
+    ACanal.Fluxo = AFluxo;
+    ACanal.Consumidos = 0;
+    ACanal.EmFalta = false;
+    ACanal.Posicao.store(AFluxo->QuadroInicial(), std::memory_order_relaxed);
+    ACanal.Fim.store(false, std::memory_order_relaxed);
+    ACanal.SeqFluxo.store(ASeq, std::memory_order_release);
+}
+
+void TMotor::AplicarComandos() {
+    TComandoMotor comando;
+    for (int i = 0; i < kMaxComandosPorBloco && FComandos.Ler(comando); ++i) {
+        Aplicar(comando);
+    }
+}
+
+void TMotor::Aplicar(const TComandoMotor& AComando) {
+    using T = TComandoMotor::TTipo;
+    if (AComando.Tipo == T::tcLimparFala) {
+        const std::size_t n = FFala.Descartar(FFala.Capacidade()) / 2;
+        FFalaConsumida.fetch_add(n, std::memory_order_release);
+        return;
+    }
+    TCanal& c = FCanaisAudio[AComando.Canal];
+    switch (AComando.Tipo) {
+        case T::tcAnexar:
+            Aposentar(c.FluxoNovo);
+            c.FluxoNovo = nullptr;
+            c.Pendente = TPendente::pnNada;
+            c.Tocando = false;
+            c.TocarDepois = false;
+            c.Volume.Reiniciar(1.0f);
+            c.Declique.Reiniciar(0.0f);
+            InstalarFluxo(c, AComando.Fluxo, AComando.Seq);
+            break;
+        case T::tcTocar:
+            if (c.Fluxo == nullptr || c.Pendente == TPendente::pnFechar) {
+                break;
+            }
+            if (c.Pendente == TPendente::pnTrocar) {
+                c.TocarDepois = true;
+            } else {
+                c.Pendente = TPendente::pnNada;
+                c.Tocando = true;
+                c.Declique.DefinirAlvo(1.0f);  // from wherever a pause ramp stood
+            }
+            break;
+        case T::tcPausar:
+            if (c.Pendente == TPendente::pnTrocar) {
+                c.TocarDepois = false;
+            } else if (c.Tocando && c.Pendente == TPendente::pnNada) {
+                c.Pendente = TPendente::pnPausar;
+                c.Declique.DefinirAlvo(0.0f);
+            }
+            break;
+        case T::tcFechar:
+            if (c.Tocando && c.Declique.Atual() > 0.0f) {
+                c.Pendente = TPendente::pnFechar;
+                c.Declique.DefinirAlvo(0.0f);
+            } else {
+                c.Pendente = TPendente::pnFechar;
+                AplicarPendente(c);
+            }
+            break;
+        case T::tcVolume:
+            c.Volume.DefinirAlvo(AComando.Valor);
+            break;
+        case T::tcVolumeJa:
+            c.Volume.Reiniciar(AComando.Valor);
+            break;
+        case T::tcTrocarFluxo:
+            if (c.Pendente == TPendente::pnTrocar) {
+                Aposentar(c.FluxoNovo);
+            }
+            c.FluxoNovo = AComando.Fluxo;
+            c.SeqNovo = AComando.Seq;
+            c.TocarDepois = false;
+            if (c.Pendente == TPendente::pnFechar) {
+                // Closing wins; the new stream goes straight back.
+                Aposentar(c.FluxoNovo);
+                c.FluxoNovo = nullptr;
+                break;
+            }
+            c.Pendente = TPendente::pnTrocar;
+            if (c.Tocando && c.Declique.Atual() > 0.0f) {
+                c.Declique.DefinirAlvo(0.0f);
+            } else {
+                AplicarPendente(c);
+            }
+            break;
+        case T::tcLimparFala:
+            break;
+    }
+}
+
+void TMotor::AplicarPendente(TCanal& ACanal) {
+    switch (ACanal.Pendente) {
+        case TPendente::pnNada:
+            break;
+        case TPendente::pnPausar:
+            ACanal.Tocando = false;
+            break;
+        case TPendente::pnFechar:
+            ACanal.Tocando = false;
+            Aposentar(ACanal.Fluxo);
+            Aposentar(ACanal.FluxoNovo);
+            ACanal.Fluxo = nullptr;
+            ACanal.FluxoNovo = nullptr;
+            break;
+        case TPendente::pnTrocar:
+            InstalarFluxo(ACanal, ACanal.FluxoNovo, ACanal.SeqNovo);
+            ACanal.FluxoNovo = nullptr;
+            ACanal.Tocando = ACanal.TocarDepois;
+            ACanal.Declique.Reiniciar(0.0f);
+            if (ACanal.Tocando) {
+                ACanal.Declique.DefinirAlvo(1.0f);
+            }
+            break;
+    }
+    ACanal.Pendente = TPendente::pnNada;
+    ACanal.TocarDepois = false;
+}
+
+void TMotor::MisturarCanal(TCanal& ACanal, float* AMistura, std::size_t AQuadros) {
+    std::size_t pos = 0;
+    while (pos < AQuadros) {
+        if (ACanal.Fluxo == nullptr || (!ACanal.Tocando && ACanal.Pendente == TPendente::pnNada)) {
+            return;
+        }
+        if (!ACanal.Tocando) {
+            // A pending swap or close on a silent channel takes effect at once.
+            AplicarPendente(ACanal);
+            continue;
+        }
+        std::size_t trecho = AQuadros - pos;
+        if (!ACanal.Declique.Parada()) {
+            trecho = std::min(trecho, ACanal.Declique.Restantes());
+        }
+        float* temp = FTemp.data();
+        const std::size_t lidos = ACanal.Fluxo->Ler(temp, trecho);
+        if (lidos < trecho) {
+            if (!ACanal.Fluxo->Terminou()) {
+                // Underrun: fade what we have, silence for the rest, count it.
+                if (!ACanal.EmFalta) {
+                    FFaltas.fetch_add(1, std::memory_order_relaxed);
+                }
+                ACanal.EmFalta = true;
+                const std::size_t rampa = std::min<std::size_t>(lidos, 64);
+                for (std::size_t i = 0; i < rampa; ++i) {
+                    const float g = static_cast<float>(rampa - i) / static_cast<float>(rampa + 1);
+                    temp[(lidos - rampa + i) * 2] *= g;
+                    temp[(lidos - rampa + i) * 2 + 1] *= g;
+                }
+            } else if (ACanal.Fluxo->Esgotado()) {
+                ACanal.Fim.store(true, std::memory_order_relaxed);
+            }
+            std::fill(temp + lidos * 2, temp + trecho * 2, 0.0f);
+        } else if (ACanal.EmFalta) {
+            // Data is back: rise from silence instead of jumping.
+            ACanal.EmFalta = false;
+            const std::size_t rampa = std::min<std::size_t>(lidos, 64);
+            for (std::size_t i = 0; i < rampa; ++i) {
+                const float g = static_cast<float>(i + 1) / static_cast<float>(rampa + 1);
+                temp[i * 2] *= g;
+                temp[i * 2 + 1] *= g;
+            }
+        }
+        ACanal.Consumidos += static_cast<std::int64_t>(lidos);
+        ACanal.Posicao.store(ACanal.Fluxo->QuadroInicial() + ACanal.Consumidos,
+                             std::memory_order_relaxed);
+        float* destino = AMistura + pos * 2;
+        for (std::size_t q = 0; q < trecho; ++q) {
+            const float g = ACanal.Volume.Avancar() * ACanal.Declique.Avancar();
+            destino[q * 2] += temp[q * 2] * g;
+            destino[q * 2 + 1] += temp[q * 2 + 1] * g;
+        }
+        pos += trecho;
+        if (ACanal.Pendente != TPendente::pnNada && ACanal.Declique.Parada() &&
+            ACanal.Declique.Atual() <= 0.0f) {
+            AplicarPendente(ACanal);
+        }
+    }
+}
+
+void TMotor::RenderizarBloco(float* ASaida, std::size_t AQuadros) {
+    float* mistura = FMistura.data();
+    std::fill(mistura, mistura + AQuadros * 2, 0.0f);
+    for (auto& canal : FCanaisAudio) {
+        if (canal.Fluxo != nullptr) {
+            MisturarCanal(canal, mistura, AQuadros);
+        }
+    }
+    // Speech is produced already at its volume.
+    float* temp = FTemp.data();
+    const std::size_t fala = FFala.Ler(std::span<float>(temp, AQuadros * 2)) / 2;
+    for (std::size_t i = 0; i < fala * 2; ++i) {
+        mistura[i] += temp[i];
+    }
+    if (fala > 0) {
+        FFalaConsumida.fetch_add(fala, std::memory_order_release);
+    }
+    std::uint64_t saturadas = 0;
+    for (std::size_t i = 0; i < AQuadros * 2; ++i) {
+        float v = mistura[i];
+        if (v > 1.0f || v < -1.0f) {
+            ++saturadas;
+            v = std::clamp(v, -1.0f, 1.0f);
+        }
+        ASaida[i] = v;
+    }
+    if (saturadas > 0) {
+        FSaturadas.fetch_add(saturadas, std::memory_order_relaxed);
+    }
+    if (TGravadorWav* gravador = FGravador.load(std::memory_order_relaxed)) {
+        const std::size_t aceitos =
+            gravador->Escrever(std::span<const float>(ASaida, AQuadros * 2));
+        if (aceitos < AQuadros) {
+            FGravacaoPerdida.fetch_add(AQuadros - aceitos, std::memory_order_relaxed);
+        }
+    }
+}
+
+void TMotor::Renderizar(std::span<float> ASaida) {
+    if (!FFtzDefinido) {
+        // Denormals in long decays cost a lot of CPU; flush them to zero.
+#if defined(__SSE__)
+        _mm_setcsr(_mm_getcsr() | 0x8040);
+#endif
+        FFtzDefinido = true;
+    }
+    AplicarComandos();
+    std::size_t feito = 0;
+    const std::size_t total = ASaida.size() / 2;
+    while (feito < total) {
+        const std::size_t n = std::min(kQuadrosBloco, total - feito);
+        RenderizarBloco(ASaida.data() + feito * 2, n);
+        feito += n;
+    }
+}
+
+void TMotor::RenderizarAguardando(std::span<float> ASaida) {
+    AplicarComandos();
+    const std::size_t quadros = ASaida.size() / 2;
+    for (auto& c : FCanaisAudio) {
+        if (c.Fluxo != nullptr && c.Tocando) {
+            c.Fluxo->EsperarDados(quadros);
+        }
+    }
+    FFala.EsperarDados(std::min(quadros * 2, FFala.Capacidade()),
+                       [this] { return !FFalaProduzindo.load(std::memory_order_acquire); });
+    Renderizar(ASaida);
+}
+
+}  // namespace ljsn

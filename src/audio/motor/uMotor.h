@@ -1,0 +1,189 @@
+#pragma once
+
+// Real-time checklist for the audio thread (Renderizar and what it calls):
+// - no new/delete/malloc, no std::vector growth, no std::string, no
+//   std::function with captures;
+// - no mutex, no condition-variable notify, no SDL_LockAudioDevice, no log,
+//   no FFmpeg or espeak call;
+// - all cross-thread data is an SPSC queue, a ring, or a single lock-free
+//   std::atomic;
+// - any block size must work: 1 frame or 8192.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "audio/motor/uDispositivoMidia.h"
+#include "audio/motor/uFluxo.h"
+#include "audio/motor/uRampaGanho.h"
+#include "comum/uAnelSpsc.h"
+#include "comum/uVerificar.h"
+
+namespace ljsn {
+
+class TGravadorWav;
+
+// Diagnostics counted on the audio thread, read on the main thread.
+struct TContadoresMotor {
+    std::uint64_t Faltas = 0;           // blocks where a playing stream had no data ready
+    std::uint64_t Saturadas = 0;        // output samples clamped to +-1
+    std::uint64_t GravacaoPerdida = 0;  // frames the recorder could not take
+};
+
+// Everything the audio thread needs for one change travels in one message, so
+// it applies the change whole at the start of a block and never sees half of it.
+struct TComandoMotor {
+    enum class TTipo : std::uint8_t {
+        tcAnexar,  // a newly opened stream for an idle channel
+        tcTocar,
+        tcPausar,
+        tcFechar,       // ramp down, then retire the stream
+        tcVolume,       // ramped over one tick
+        tcVolumeJa,     // the first volume after opening: at once
+        tcTrocarFluxo,  // seek: the new stream replaces the old, not playing
+        tcLimparFala,
+    };
+    TTipo Tipo = TTipo::tcTocar;
+    std::uint8_t Canal = 0;
+    std::uint32_t Seq = 0;
+    float Valor = 0.0f;
+    TFluxo* Fluxo = nullptr;  // tcAnexar, tcTrocarFluxo: ownership passes to the audio thread
+};
+static_assert(std::is_trivially_copyable_v<TComandoMotor>);
+
+// Our mixer behind the media command strings: each alias is a channel with
+// its own decoded stream and gain ramps; one Renderizar sums the channels and
+// the speech channel. SDL's callback and the offline output both call it.
+class TMotor final : public IDispositivoMidia {
+  public:
+    static constexpr int kTaxaPadrao = 48000;
+    static constexpr std::size_t kCanais = 32;
+
+    explicit TMotor(int ATaxa = kTaxaPadrao);
+    // Main thread, after the output stopped calling Renderizar.
+    ~TMotor() override;
+    TMotor(const TMotor&) = delete;
+    TMotor& operator=(const TMotor&) = delete;
+
+    // Main thread.
+    std::optional<std::string> Enviar(std::string_view AComando) override;
+    // Main thread: opens an alias on a source of the caller's (tests, tools).
+    bool AbrirFonte(std::string_view AAlias, std::unique_ptr<IFonteAudio> AFonte);
+    // Main thread: frees the streams the audio thread has let go.
+    void Recolher();
+    // Any thread.
+    TContadoresMotor Contadores() const;
+    int Taxa() const { return FTaxa; }
+    // Main thread, before the output starts: a tap that records the mix.
+    void DefinirGravador(TGravadorWav* AGravador) { FGravador.store(AGravador); }
+
+    // The speech channel. One producer thread writes stereo frames at the
+    // engine's rate; the main thread may clear what was not played yet.
+    std::size_t EscreverFala(std::span<const float> AAmostras);
+    std::size_t LivreFala() const { return FFala.Livre() / 2; }
+    // Frames of speech played or cleared so far (any thread).
+    std::uint64_t FalaConsumida() const { return FFalaConsumida.load(std::memory_order_acquire); }
+    // Main thread.
+    void LimparFala();
+    // Producer thread: while set, offline rendering waits for speech frames.
+    void MarcarFalaProduzindo(bool ASim);
+
+    // Audio thread. Interleaved stereo float.
+    void Renderizar(std::span<float> ASaida);
+    // The offline rendering thread (never a real-time one): waits until every
+    // playing stream, and the speech being produced, can fill the block.
+    void RenderizarAguardando(std::span<float> ASaida);
+
+  private:
+    enum class TEstadoAlias : std::uint8_t { eaParado, eaTocando, eaPausado };
+    enum class TPendente : std::uint8_t { pnNada, pnPausar, pnFechar, pnTrocar };
+
+    // Main side of one open alias.
+    struct TAlias {
+        std::size_t Canal = 0;
+        TEstadoAlias Estado = TEstadoAlias::eaParado;
+        std::int64_t DuracaoMs = -1;
+        bool VolumeDefinido = false;
+        std::uint32_t SeqFluxo = 0;  // command that installed the current stream
+        std::int64_t PosicaoSeekMs = 0;
+        bool SeekPendente = false;
+        std::string Arquivo;
+    };
+
+    // Audio side of one channel; the atomics are what the main thread reads.
+    struct TCanal {
+        TFluxo* Fluxo = nullptr;
+        TFluxo* FluxoNovo = nullptr;
+        std::uint32_t SeqNovo = 0;
+        bool Tocando = false;
+        TPendente Pendente = TPendente::pnNada;
+        bool TocarDepois = false;
+        bool EmFalta = false;
+        TRampaGanho Volume;
+        TRampaGanho Declique;
+        std::int64_t Consumidos = 0;
+        std::atomic<std::int64_t> Posicao{0};  // absolute frame of the current stream
+        std::atomic<bool> Fim{false};          // the current stream played to its end
+        std::atomic<std::uint32_t> SeqFluxo{0};
+    };
+
+    // Main side of one channel slot.
+    struct TVaga {
+        bool Ocupada = false;
+        bool Fechando = false;
+        int FluxosVivos = 0;
+    };
+
+    std::optional<std::string> Executar(const struct TComandoTexto& AComando);
+    bool Postar(TComandoMotor AComando);
+    bool AbrirAlias(const std::string& AAlias,
+                    std::unique_ptr<IFonteAudio> AFonte,
+                    const std::string& AArquivo);
+    std::optional<std::size_t> ReservarCanal();
+    std::int64_t PosicaoMs(const TAlias& AAlias) const;
+    bool EmFim(const TAlias& AAlias) const;
+
+    // Audio thread.
+    void AplicarComandos();
+    void Aplicar(const TComandoMotor& AComando);
+    void AplicarPendente(TCanal& ACanal);
+    void Aposentar(TFluxo* AFluxo);
+    void InstalarFluxo(TCanal& ACanal, TFluxo* AFluxo, std::uint32_t ASeq);
+    void RenderizarBloco(float* ASaida, std::size_t AQuadros);
+    void MisturarCanal(TCanal& ACanal, float* AMistura, std::size_t AQuadros);
+
+    const int FTaxa;
+    TDonoThread FDono;
+
+    // Main side.
+    std::unordered_map<std::string, TAlias> FAliases;
+    std::array<TVaga, kCanais> FVagas{};
+    std::unordered_map<TFluxo*, std::size_t> FCanalDoFluxo;
+    std::uint32_t FProximaSeq = 1;
+
+    // Shared.
+    TAnelSpsc<TComandoMotor> FComandos;
+    TAnelSpsc<TFluxo*> FAposentados;
+    TAnelSpsc<float> FFala;
+    std::atomic<std::uint64_t> FFalaConsumida{0};
+    std::atomic<bool> FFalaProduzindo{false};
+    std::atomic<std::uint64_t> FFaltas{0};
+    std::atomic<std::uint64_t> FSaturadas{0};
+    std::atomic<std::uint64_t> FGravacaoPerdida{0};
+    std::atomic<TGravadorWav*> FGravador{nullptr};
+
+    // Audio side.
+    std::array<TCanal, kCanais> FCanaisAudio;
+    std::vector<float> FMistura;
+    std::vector<float> FTemp;
+    bool FFtzDefinido = false;
+};
+
+}  // namespace ljsn

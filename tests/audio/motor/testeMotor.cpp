@@ -1,0 +1,421 @@
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+#include <gtest/gtest.h>
+
+#include "apoio/uMidia.h"
+#include "apoio/uPastaTemporaria.h"
+#include "apoio/uSinais.h"
+#include "audio/motor/uDecodificador.h"
+#include "audio/motor/uGravadorWav.h"
+#include "audio/motor/uMotor.h"
+#include "audio/motor/uSaida.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+namespace {
+
+constexpr int kTaxa = TMotor::kTaxaPadrao;
+constexpr std::size_t kRampaVolume = kTaxa / 10;
+
+// Media the engine tests play, made once per run by ffmpeg.
+class Midia {
+  public:
+    static Midia& Instancia() {
+        static Midia m;
+        return m;
+    }
+    std::string operator/(const std::string& ANome) const { return FPasta / ANome; }
+
+  private:
+    Midia() {
+        const std::vector<std::string> wavF = {"-c:a", "pcm_f32le"};
+        // Constant 0.5 on both channels: levels and ramps read directly.
+        RodarFfmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "aevalsrc=0.5|0.5:s=48000:d=6",
+                     "-c:a",
+                     "pcm_f32le",
+                     FPasta / "dc.wav"});
+        RodarFfmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "aevalsrc=0.25|0.25:s=48000:d=3",
+                     "-c:a",
+                     "pcm_f32le",
+                     FPasta / "dc25.wav"});
+        GerarTom(FPasta / "tom.wav", 5, 1000, 0.5, wavF, 48000);
+        GerarTom(FPasta / "tom.mp3", 8, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "192k"}, 44100);
+        GerarTom(FPasta / "tom.wma", 8, 440, 0.5, {"-c:a", "wmav2", "-b:a", "128k"}, 44100);
+        GerarTom(FPasta / "curto.wav", 0.5, 440, 0.5, {"-c:a", "pcm_s16le"}, 44100);
+        // An index ramp: sample i holds i / N, so dropped or repeated frames show.
+        RodarFfmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "aevalsrc='n/480000|n/480000':s=48000:d=4",
+                     "-c:a",
+                     "pcm_f32le",
+                     FPasta / "indice.wav"});
+        // A truncated MP3: the first 40 % of a longer file.
+        GerarTom(
+            FPasta / "inteiro.mp3", 10, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "128k"}, 44100);
+        const std::string inteiro = LerArquivo(FPasta / "inteiro.mp3");
+        EscreverArquivo(FPasta / "truncado.mp3", inteiro.substr(0, inteiro.size() * 4 / 10));
+        EscreverArquivo(FPasta / "texto.mp3", "isto nao e audio, so texto com nome de mp3\n");
+        EscreverArquivo(FPasta / "vazio.mp3", "");
+        std::filesystem::create_directories(FPasta / "pasta.mp3");
+        for (const char* nome :
+             {"Ação \"ótima\" e tal.wav", "-começa com traço.wav", "concat:x.wav"}) {
+            std::filesystem::copy_file(FPasta / "curto.wav", FPasta / nome);
+        }
+    }
+    TPastaTemporaria FPasta;
+};
+
+std::string Abrir(const std::string& AArquivo, const std::string& AAlias) {
+    return "open \"" + AArquivo + "\" type mpegvideo alias " + AAlias;
+}
+
+class Motor : public testing::Test {
+  protected:
+    std::string Enviar(const std::string& AComando) {
+        auto r = FMotor.Enviar(AComando);
+        EXPECT_TRUE(r.has_value()) << AComando;
+        return r.value_or("");
+    }
+    std::vector<float> Render(std::size_t AQuadros, std::size_t ABloco = 480) {
+        return FSaida.RenderizarQuadros(AQuadros, ABloco);
+    }
+    void AbrirETocar(const std::string& AArquivo, const std::string& AAlias, int AVolume = 1000) {
+        Enviar(Abrir(AArquivo, AAlias));
+        Enviar("setaudio " + AAlias + " volume to " + std::to_string(AVolume));
+        Enviar("play " + AAlias);
+    }
+    Midia& FMidia = Midia::Instancia();
+    TMotor FMotor;
+    TSaidaOffline FSaida{FMotor};
+};
+
+}  // namespace
+
+// volume N / 1000 is a linear gain: a 0.5 amplitude tone reads 0.5, 0.25, 0.
+TEST_F(Motor, NivelDoTomPorVolume) {
+    AbrirETocar(FMidia / "tom.wav", "musica");
+    struct TCaso {
+        int Volume;
+        double Amplitude;
+    };
+    for (const TCaso c : {TCaso{1000, 0.5}, TCaso{500, 0.25}, TCaso{0, 0.0}, TCaso{1000, 0.5}}) {
+        Enviar("setaudio musica volume to " + std::to_string(c.Volume));
+        Render(kRampaVolume);  // the ramp
+        const auto s = Render(kTaxa / 10);
+        EXPECT_NEAR(AmplitudeFrequencia(s, 2, 0, 0, kTaxa / 10, 1000, kTaxa), c.Amplitude, 0.005)
+            << c.Volume;
+        EXPECT_NEAR(Rms(s, 2, 1, 0, kTaxa / 10), c.Amplitude / std::sqrt(2.0), 0.005);
+    }
+}
+
+TEST_F(Motor, DoisAliasesSomam) {
+    AbrirETocar(FMidia / "dc25.wav", "musica");
+    AbrirETocar(FMidia / "dc25.wav", "musica2", 500);
+    const auto s = Render(4800);
+    EXPECT_NEAR(s[2000 * 2], 0.25 + 0.125, 1e-5);
+    EXPECT_NEAR(s[4000 * 2 + 1], 0.375, 1e-5);
+}
+
+// The gain moves linearly over one tick whatever the block size, reaches the
+// target exactly, and a retarget mid-ramp turns without a step.
+TEST_F(Motor, RampaContinuaEmQualquerBloco) {
+    for (std::size_t bloco : {1u, 7u, 64u, 441u, 1024u, 4800u}) {
+        SCOPED_TRACE(bloco);
+        TMotor motor;
+        TSaidaOffline saida(motor);
+        ASSERT_TRUE(motor.Enviar(Abrir(FMidia / "dc.wav", "m")));
+        ASSERT_TRUE(motor.Enviar("setaudio m volume to 1000"));
+        ASSERT_TRUE(motor.Enviar("play m"));
+        saida.RenderizarQuadros(600, bloco);  // past the 5 ms start de-click
+        ASSERT_TRUE(motor.Enviar("setaudio m volume to 200"));
+        auto a = saida.RenderizarQuadros(kRampaVolume / 2, bloco);
+        ASSERT_TRUE(motor.Enviar("setaudio m volume to 800"));  // mid-ramp
+        auto b = saida.RenderizarQuadros(kRampaVolume + 100, bloco);
+        a.insert(a.end(), b.begin(), b.end());
+        double maiorPasso = 0;
+        for (std::size_t i = 1; i < a.size() / 2; ++i) {
+            maiorPasso = std::max(maiorPasso, std::abs(double(a[i * 2]) - a[(i - 1) * 2]));
+        }
+        EXPECT_LE(maiorPasso, 0.5 / kRampaVolume + 1e-6);
+        // First ramp: 1.0 -> 0.2, halfway at 0.6 when the retarget came.
+        EXPECT_NEAR(a[(kRampaVolume / 2 - 1) * 2], 0.5 * 0.6, 1e-3);
+        // The second ramp ends exactly one ramp length after it began.
+        const std::size_t fim = kRampaVolume / 2 + kRampaVolume;
+        EXPECT_NEAR(a[(fim - 2) * 2], 0.4, 1e-4);
+        EXPECT_FLOAT_EQ(a[fim * 2], 0.4f);
+        EXPECT_FLOAT_EQ(a[(fim + 50) * 2], 0.4f);
+    }
+}
+
+// The first volume after opening applies at once: a track does not fade in.
+TEST_F(Motor, PrimeiroVolumeEhImediato) {
+    AbrirETocar(FMidia / "dc.wav", "musica", 600);
+    const auto s = Render(1000);
+    EXPECT_FLOAT_EQ(s[(kTaxa / 200 + 10) * 2], 0.3f);  // after the 5 ms de-click only
+}
+
+TEST_F(Motor, PosicaoPausaEFimDoArquivo) {
+    AbrirETocar(FMidia / "indice.wav", "musica");
+    EXPECT_EQ(Enviar("status musica mode"), "playing");
+    EXPECT_EQ(Enviar("status musica length"), "4000");
+    Render(kTaxa);  // one second
+    EXPECT_EQ(Enviar("status musica position"), "1000");
+    Enviar("pause musica");
+    EXPECT_EQ(Enviar("status musica mode"), "paused");
+    Render(kTaxa / 2);
+    const auto silencio = Render(4800);
+    EXPECT_EQ(*std::max_element(silencio.begin(), silencio.end()), 0.0f);
+    const std::string pausado = Enviar("status musica position");
+    EXPECT_NEAR(std::stoi(pausado), 1005, 1);  // the 5 ms fade-out
+    Enviar("resume musica");
+    const auto r = Render(kTaxa / 2);
+    // No frame lost or repeated across the pause: the ramp's content is continuous.
+    const double passo = 1.0 / 480000;
+    for (std::size_t i = 600; i < kTaxa / 2; ++i) {
+        ASSERT_NEAR(r[i * 2] - r[(i - 1) * 2], passo, 1e-6) << i;
+    }
+    Render(kTaxa * 3);
+    EXPECT_EQ(Enviar("status musica mode"), "stopped");  // ended, still open
+    EXPECT_EQ(Enviar("status musica position"), "4000");
+    Enviar("play musica");
+    EXPECT_EQ(Enviar("status musica mode"), "stopped");
+}
+
+// A seek leaves the alias not playing; "play" then starts at the target.
+TEST_F(Motor, PosicionarDeixaParadoEComecaNoAlvo) {
+    AbrirETocar(FMidia / "indice.wav", "musica");
+    Render(4800);
+    Enviar("seek musica to 2000");
+    EXPECT_EQ(Enviar("status musica mode"), "stopped");
+    EXPECT_EQ(Enviar("status musica position"), "2000");
+    Render(4800);
+    EXPECT_EQ(Enviar("status musica position"), "2000");
+    Enviar("play musica");
+    const auto s = Render(4800);
+    EXPECT_NEAR(s[4000 * 2], (2.0 * kTaxa + 4000) / 480000, 1e-5);
+    EXPECT_EQ(Enviar("status musica position"), "2100");
+}
+
+TEST_F(Motor, LeituraContinuaIgualAPosicionada) {
+    for (const char* nome : {"tom.wav", "tom.mp3", "tom.wma"}) {
+        SCOPED_TRACE(nome);
+        std::string erro;
+        auto continuo = TDecodificador::Abrir(FMidia / nome, {kTaxa, 2}, &erro);
+        auto posicionado = TDecodificador::Abrir(FMidia / nome, {kTaxa, 2}, &erro);
+        ASSERT_TRUE(continuo && posicionado) << erro;  // every fixture must open
+        const std::size_t alvo = 3 * kTaxa + 1234;
+        const std::size_t n = 4800;
+        std::vector<float> a((alvo + n) * 2);
+        ASSERT_EQ(continuo->Ler(a.data(), alvo + n), alvo + n);
+        ASSERT_TRUE(posicionado->Posicionar(alvo));
+        std::vector<float> b(n * 2);
+        ASSERT_EQ(posicionado->Ler(b.data(), n), n);
+        double diferenca = 0;
+        double sinal = 0;
+        for (std::size_t i = 64; i < n * 2; ++i) {  // past the resampler's start-up
+            const double d = a[alvo * 2 + i] - b[i];
+            diferenca += d * d;
+            sinal += double(b[i]) * b[i];
+        }
+        EXPECT_LT(std::sqrt(diferenca / sinal), 0.02);
+    }
+}
+
+namespace {
+// A source that gives its first frames, then blocks until released.
+class TFonteTravada final : public IFonteAudio {
+  public:
+    std::size_t Ler(std::span<float> AQuadros) override {
+        if (FEntregues >= kTaxa / 4) {
+            std::unique_lock trava(FTrava);
+            FSinal.wait(trava, [this] { return FLiberada; });
+            return 0;
+        }
+        std::fill(AQuadros.begin(), AQuadros.end(), 0.5f);
+        FEntregues += AQuadros.size() / 2;
+        return AQuadros.size() / 2;
+    }
+    bool Posicionar(std::int64_t) override { return false; }
+    std::int64_t DuracaoMs() const override { return 10000; }
+    void Liberar() {
+        {
+            std::lock_guard trava(FTrava);
+            FLiberada = true;
+        }
+        FSinal.notify_all();
+    }
+
+  private:
+    std::size_t FEntregues = 0;
+    std::mutex FTrava;
+    std::condition_variable FSinal;
+    bool FLiberada = false;
+};
+}  // namespace
+
+// A stalled decoder gives silence and counts an underrun; nothing crashes.
+TEST_F(Motor, FonteTravadaDaSilencioEConta) {
+    auto fonte = std::make_unique<TFonteTravada>();
+    TFonteTravada* travada = fonte.get();
+    ASSERT_TRUE(FMotor.AbrirFonte("musica", std::move(fonte)));
+    Enviar("setaudio musica volume to 1000");
+    Enviar("play musica");
+    std::vector<float> s(kTaxa * 2);
+    FMotor.Renderizar(s);  // real-time path: no waiting
+    EXPECT_EQ(FMotor.Contadores().Faltas, 1u);
+    EXPECT_FLOAT_EQ(s[(kTaxa / 8) * 2], 0.5f);
+    EXPECT_EQ(s[(kTaxa - 10) * 2], 0.0f);
+    EXPECT_EQ(Enviar("status musica mode"), "playing");
+    travada->Liberar();
+    Enviar("close musica");
+    FMotor.Renderizar(s);
+}
+
+struct TCasoRuim {
+    const char* Nome;
+    const char* Arquivo;
+    bool Abre;
+};
+
+// Bad files fail to open cleanly, odd names open, and the alias stays usable.
+TEST_F(Motor, EntradasRuins) {
+    const TCasoRuim casos[] = {
+        {"NaoExiste", "nao-existe.mp3", false},
+        {"Pasta", "pasta.mp3", false},
+        {"Vazio", "vazio.mp3", false},
+        {"Texto", "texto.mp3", false},
+        {"AcentosEAspas", "Ação \"ótima\" e tal.wav", true},
+        {"TracoNaFrente", "-começa com traço.wav", true},
+        {"PareceProtocolo", "concat:x.wav", true},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.Nome);
+        EXPECT_EQ(FMotor.Enviar(Abrir(FMidia / c.Arquivo, "musica")).has_value(), c.Abre);
+        if (c.Abre) {
+            EXPECT_EQ(Enviar("status musica length"), "500");
+            Enviar("close musica");
+        } else {
+            EXPECT_FALSE(FMotor.Enviar("status musica mode"));
+        }
+        // The alias is free for the next file.
+        ASSERT_TRUE(FMotor.Enviar(Abrir(FMidia / "curto.wav", "musica")));
+        Enviar("close musica");
+    }
+    EXPECT_FALSE(FMotor.Enviar("play ninguem"));
+    EXPECT_FALSE(FMotor.Enviar("setaudio musica volume to dez"));
+    Enviar(Abrir(FMidia / "curto.wav", "musica"));
+    EXPECT_FALSE(FMotor.Enviar(Abrir(FMidia / "curto.wav", "musica")));  // alias in use
+    Enviar("close musica");
+}
+
+// A truncated MP3 plays what it has and ends as stopped.
+TEST_F(Motor, Mp3TruncadoTerminaLimpo) {
+    AbrirETocar(FMidia / "truncado.mp3", "musica");
+    Render(kTaxa * 5);
+    EXPECT_EQ(Enviar("status musica mode"), "stopped");
+}
+
+// A file deleted or replaced while it plays keeps playing what was opened.
+TEST_F(Motor, ArquivoApagadoOuTrocadoDuranteReproducao) {
+    TPastaTemporaria pasta;
+    std::filesystem::copy_file(FMidia / "tom.mp3", pasta / "a.mp3");
+    std::filesystem::copy_file(FMidia / "tom.mp3", pasta / "b.mp3");
+    AbrirETocar(pasta / "a.mp3", "musica");
+    AbrirETocar(pasta / "b.mp3", "musica2");
+    Render(kTaxa / 2);
+    std::filesystem::remove(pasta / "a.mp3");
+    EscreverArquivo(pasta / "b.mp3.novo", "outra coisa");
+    std::filesystem::rename(pasta / "b.mp3.novo", pasta / "b.mp3");
+    Render(kTaxa * 9);
+    EXPECT_EQ(Enviar("status musica mode"), "stopped");
+    EXPECT_EQ(Enviar("status musica2 mode"), "stopped");
+    EXPECT_EQ(FMotor.Contadores().Faltas, 0u);
+}
+
+TEST_F(Motor, GravadorGuardaOQueSaiu) {
+    TPastaTemporaria pasta;
+    std::vector<float> saida;
+    {
+        auto gravador = TGravadorWav::Criar(pasta / "saida.wav", kTaxa, 2);
+        ASSERT_TRUE(gravador);
+        FMotor.DefinirGravador(gravador.get());
+        AbrirETocar(FMidia / "tom.wav", "musica");
+        saida = Render(kTaxa);
+        FMotor.DefinirGravador(nullptr);
+    }
+    const TWav wav = LerWav(pasta / "saida.wav");
+    EXPECT_EQ(wav.Taxa, kTaxa);
+    EXPECT_EQ(wav.Canais, 2);
+    EXPECT_EQ(wav.Amostras, saida);
+}
+
+TEST_F(Motor, FalaEntraNaMistura) {
+    std::vector<float> voz(960, 0.25f);
+    EXPECT_EQ(FMotor.EscreverFala(voz), 480u);
+    const auto s = Render(960);
+    EXPECT_FLOAT_EQ(s[0], 0.25f);
+    EXPECT_FLOAT_EQ(s[479 * 2 + 1], 0.25f);
+    EXPECT_EQ(s[480 * 2], 0.0f);
+    EXPECT_EQ(FMotor.FalaConsumida(), 480u);
+    FMotor.EscreverFala(voz);
+    FMotor.LimparFala();
+    const auto t = Render(480);
+    EXPECT_EQ(*std::max_element(t.begin(), t.end()), 0.0f);
+    EXPECT_EQ(FMotor.FalaConsumida(), 960u);
+}
+
+// Sums above full scale are clamped and counted.
+TEST_F(Motor, SaturacaoContada) {
+    AbrirETocar(FMidia / "dc.wav", "a");
+    AbrirETocar(FMidia / "dc.wav", "b");
+    AbrirETocar(FMidia / "dc.wav", "c");
+    const auto s = Render(4800);
+    EXPECT_FLOAT_EQ(s[3000 * 2], 1.0f);
+    EXPECT_GT(FMotor.Contadores().Saturadas, 0u);
+}
+
+// The real callback path on SDL's dummy driver, two aliases crossfading by
+// volume commands from this thread while the callback runs (run under TSan).
+TEST(MotorTempoReal, CrossfadeNoDriverDummy) {
+    TMotor motor;
+    std::string erro;
+    auto saida = TSaidaSdl::Abrir(motor, "dummy", "", &erro);
+    ASSERT_TRUE(saida) << erro;
+    EXPECT_EQ(saida->Driver(), "dummy");
+    auto& m = Midia::Instancia();
+    ASSERT_TRUE(motor.Enviar(Abrir(m / "tom.mp3", "musica")));
+    ASSERT_TRUE(motor.Enviar(Abrir(m / "tom.wma", "musica2")));
+    ASSERT_TRUE(motor.Enviar("setaudio musica volume to 1000"));
+    ASSERT_TRUE(motor.Enviar("setaudio musica2 volume to 0"));
+    ASSERT_TRUE(motor.Enviar("play musica"));
+    ASSERT_TRUE(motor.Enviar("play musica2"));
+    // Step the crossfade each time the device has consumed another 20 ms.
+    for (int passo = 0; passo <= 50; ++passo) {
+        const int alvo = 20 * passo;
+        while (std::stoi(motor.Enviar("status musica2 position").value_or("0")) < alvo) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        const double g = passo / 50.0;
+        const auto sai = static_cast<int>(std::lround(1000 * std::cos(g * M_PI / 2)));
+        const auto entra = static_cast<int>(std::lround(1000 * std::sin(g * M_PI / 2)));
+        ASSERT_TRUE(motor.Enviar("setaudio musica volume to " + std::to_string(sai)));
+        ASSERT_TRUE(motor.Enviar("setaudio musica2 volume to " + std::to_string(entra)));
+    }
+    ASSERT_TRUE(motor.Enviar("close musica"));
+    EXPECT_EQ(motor.Enviar("status musica2 mode"), "playing");
+    ASSERT_TRUE(motor.Enviar("close musica2"));
+    saida.reset();
+    EXPECT_EQ(motor.Contadores().Faltas, 0u);
+}
