@@ -20,7 +20,7 @@ run: dependencias
 	@cmake -S . -B $(CONSTRUCAO_RUN) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLJSN_TESTES=OFF >/dev/null
 	@cmake --build $(CONSTRUCAO_RUN) -j $(NUCLEOS)
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then echo "Sem tela: rodando sem janela."; fi
-	$(CONSTRUCAO_RUN)/lojasonorante --sem-janela $(ARGS)
+	$(CONSTRUCAO_RUN)/lojasonorante --sem-janela /tocarpausar $(ARGS)
 
 construir: dependencias-testes
 	@cmake -S . -B $(CONSTRUCAO) $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

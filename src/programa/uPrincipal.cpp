@@ -72,6 +72,7 @@ void TPrograma::Iniciar() {
                  kVersaoPrograma,
                  FOpcoes.CaminhoExecutavel,
                  FOpcoes.Linha.Argumentos);
+    FLoudnessAtual = -999;
 
     std::error_code erro;
     FPrimeiraExecucao = !std::filesystem::exists(TConfiguracoes::CaminhoConfig(), erro);
@@ -81,12 +82,14 @@ void TPrograma::Iniciar() {
         return ConverterMarcadoresAntigos(ATexto);
     };
     FConfig->Carregar(conversores);
+    FVolumeGeral = std::clamp(FConfig->Volume, 0, 100);
 
+    CarregarListas();
     GravarLogFmt("INICIO",
                  "musicas: %d | propagandas: %d (a cada %d musica(s), %d por intervalo) | "
                  "transicao: %d s | noticias: %s",
-                 0,
-                 0,
+                 FMusicas.size(),
+                 FPropagandas.size(),
                  FConfig->MusicasEntrePropagandas,
                  FConfig->PropagandasPorIntervalo,
                  FConfig->TransicaoSegundos,
@@ -94,9 +97,39 @@ void TPrograma::Iniciar() {
                                                              FConfig->NoticiasCadaMusicas,
                                                              FConfig->NoticiasQuantidade)
                                          : std::string("desligadas"));
-
+    AtualizarStatus();
+    if (FOpcoes.Linha.Comando != 0) {
+        const int acao = FOpcoes.Linha.Comando;
+        std::weak_ptr<TPrograma*> vivo = FVivo;
+        FFila.Postar([vivo, acao] {
+            if (auto p = vivo.lock(); p && *p != nullptr) {
+                (*p)->ExecutarAcao(acao);
+            }
+        });
+    }
     FAutoTocar = FConfig->TocarAoIniciar;
     Tick();
+}
+
+void TPrograma::TocarOuPausar() {
+    if (FPlayer->Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr || FPausadoNasNoticias) {
+        Pausar();
+    } else {
+        Tocar();
+    }
+}
+
+void TPrograma::ExecutarAcao(int AAcao) {
+    switch (AAcao) {
+        case 1:
+            TocarOuPausar();
+            break;
+        case 2:
+            Proxima();
+            break;
+        default:
+            break;
+    }
 }
 
 TPrograma::~TPrograma() {
@@ -104,7 +137,9 @@ TPrograma::~TPrograma() {
         return;
     }
     GeracaoAtual.store(-1);
+    *FVivo = nullptr;
     GravarLog("FIM", "programa fechado");
+    FConfig->Volume = FVolumeGeral;
     try {
         FConfig->Salvar();
     } catch (const std::exception& e) {
@@ -114,6 +149,7 @@ TPrograma::~TPrograma() {
     FPlayer = nullptr;
     FPlayerA.reset();
     FPlayerB.reset();
+    RecolherLeitores(true);
 }
 
 double TPrograma::Agora() const {
@@ -127,6 +163,27 @@ void TPrograma::Tick() {
 void TPrograma::ExecutarTick() {
     const double agora = Agora();
     FVisao.MostrarRelogio(FormatarHoraMinutoSegundo(agora), FormatarDataPorExtenso(agora));
+
+    if (FAutoTocar) {
+        FAutoTocar = false;
+        if (!FMusicas.empty() && !FEmReproducao) {
+            Tocar();
+        }
+    }
+
+    AtualizarNiveis(1.0);
+
+    // The end of the current item.
+    if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
+        if (!FNoticiasNoAr) {
+            TocarProxima();
+        }
+    } else {
+        FDuracao = FPlayer->Duracao();
+        FPosicao = FPlayer->Posicao();
+        FVisao.MostrarTempos(FPosicao, FDuracao);
+    }
+    RecolherLeitores(false);
 }
 
 void TPrograma::Protegido(const std::function<void()>& AAcao) {
@@ -140,6 +197,10 @@ void TPrograma::Protegido(const std::function<void()>& AAcao) {
 void TPrograma::RegistrarErro(const std::exception& AErro) {
     GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(AErro), AErro.what());
     FVisao.MostrarErro(AErro.what());
+}
+
+void TPrograma::DefinirVolumeGeral(int AVolume) {
+    FVolumeGeral = std::clamp(AVolume, 0, 100);
 }
 
 }  // namespace ljsn

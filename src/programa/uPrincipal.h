@@ -1,11 +1,15 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ambiente/uConfiguracoes.h"
 #include "ambiente/uInicializacao.h"
@@ -22,12 +26,31 @@ inline constexpr const char* kNomePrograma = "Loja Sonorante";
 inline constexpr const char* kVersaoPrograma = LJSN_VERSAO;
 inline constexpr std::uint32_t kIntervaloTickMs = 100;
 
+// Tags of the break queue's entries.
+inline constexpr int MARCA_VINHETA = 1;
+inline constexpr int MARCA_NOTICIAS = 2;
+
+// Placeholder glyphs for an item without a cover picture.
+inline constexpr char32_t kGlifoMusica = U'\uE8D6';
+inline constexpr char32_t kGlifoPropaganda = U'\uE789';
+inline constexpr char32_t kGlifoVinheta = U'\uEA8F';
+inline constexpr char32_t kGlifoNoticias = U'\uE12A';
+
 // Offset of the program clock from the system clock, in days, from
 // LJSN_RELOGIO ("H:MM"); 0 when unset or without ":".
 double CalcularDeslocamentoRelogio(const std::string& AValor, double AAgoraSistema);
 
 // Generation of the durations reader; -1 after shutdown began.
 extern std::atomic<std::int32_t> GeracaoAtual;
+
+// "1 música", "3 músicas".
+std::string TextoMusicas(int AQuantas);
+// The file name without folder and extension.
+std::string NomeExibicao(const std::string& ACaminho);
+// Files of the accepted types (.mp3, .wav, .wma) under APasta, sorted by path
+// without regard to case or accents. Unreadable folders are skipped and
+// folder links are followed once.
+std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas);
 
 // What the program was started with.
 struct TOpcoesPrograma {
@@ -37,22 +60,29 @@ struct TOpcoesPrograma {
 };
 
 // The headless programme: owns the settings, players, lists, announcer and
-// the servers, and is driven by one 100 ms tick on the main thread.
+// the servers, and is driven by one 100 ms tick on the main thread. Every
+// public operation is for the main thread.
 class TPrograma {
   public:
+    struct TEntradaFila {
+        std::string Texto;
+        int Marca = 0;
+        bool operator==(const TEntradaFila&) const = default;
+    };
+
     TPrograma(TRelogio& ARelogio,
               TFilaPrincipal& AFila,
               IVisao& AVisao,
               IDispositivoMidia& ADispositivo,
               TOpcoesPrograma AOpcoes);
-    // The orderly shutdown: settings saved, "FIM" logged.
+    // The orderly shutdown: settings saved, "FIM" logged, workers stopped.
     ~TPrograma();
     TPrograma(const TPrograma&) = delete;
     TPrograma& operator=(const TPrograma&) = delete;
 
-    // Main thread: the creation steps, ending with one tick.
+    // The creation steps, ending with one tick.
     void Iniciar();
-    // Main thread: one tick, errors caught and logged.
+    // One tick, errors caught and logged.
     void Tick();
     // Runs AAcao under the application-wide error handler.
     void Protegido(const std::function<void()>& AAcao);
@@ -60,13 +90,94 @@ class TPrograma {
     // The program clock: system local time plus the LJSN_RELOGIO offset.
     double Agora() const;
 
+    // Transport: the four buttons.
+    void Tocar();
+    void Pausar();
+    void Parar();
+    void Proxima();
+    // The play/pause toggle of the tray, the taskbar and the switch.
+    void TocarOuPausar();
+    // The private action messages (1 play/pause, 2 next, 3 time now, 4 quick
+    // calls, 5 release notes, 6 widget); what has no face here is ignored.
+    void ExecutarAcao(int AAcao);
+    // The track list: selecting a row and double-clicking it.
+    void SelecionarLinha(int ALinha);
+    void DuploCliqueNaLista();
+    // The volume slider (0..100).
+    void DefinirVolumeGeral(int AVolume);
+    int VolumeGeral() const { return FVolumeGeral; }
+    // After the settings were confirmed: lists rebuilt, rotation kept.
+    void RecarregarListas();
+
+    // State the face and the tests read.
     TConfiguracoes& Config() { return *FConfig; }
     const TConfiguracoes& Config() const { return *FConfig; }
     bool PrimeiraExecucao() const { return FPrimeiraExecucao; }
+    const std::vector<std::string>& Musicas() const { return FMusicas; }
+    const std::vector<std::string>& Propagandas() const { return FPropagandas; }
+    const std::vector<std::int32_t>& Duracoes() const { return FDuracoes; }
+    const std::deque<TEntradaFila>& FilaIntervalo() const { return FFilaIntervalo; }
+    int LinhaSelecionada() const { return FLinhaSelecionada; }
+    // The row played now (-1 when a break, a jingle or the news is on air).
+    int LinhaAtual() const;
+    int IndiceMusica() const { return FIndiceMusica; }
+    int IndicePropaganda() const { return FIndicePropaganda; }
+    int MusicasDesdePropaganda() const { return FMusicasDesdePropaganda; }
+    bool EmReproducao() const { return FEmReproducao; }
+    bool TocandoPropaganda() const { return FTocandoPropaganda; }
+    bool TocandoVinheta() const { return FTocandoVinheta; }
+    bool NoticiasNoAr() const { return FNoticiasNoAr; }
+    const std::string& Titulo() const { return FTitulo; }
+    const std::array<std::string, 5>& TextosStatus() const { return FTextosStatus; }
+    std::int32_t Posicao() const { return FPosicao; }
+    std::int32_t Duracao() const { return FDuracao; }
+    bool EstaPausado();
+    bool EstaTocando();
 
   private:
+    // Start-up, tick, shutdown.
     void ExecutarTick();
     void RegistrarErro(const std::exception& AErro);
+
+    // The queue.
+    void CarregarListas();
+    void ListarArquivos(const std::string& APasta, std::vector<std::string>& ALista);
+    void Embaralhar(std::vector<std::string>& ALista);
+    void TocarProxima();
+    void TocarMusica(int AIndice);
+    bool TocarArquivo(const std::string& AArquivo, bool AIntervalo);
+    void MontarIntervalo();
+    void AdicionarIntervalo();
+    bool NoticiasNaFila() const;
+    std::string ProximoArquivo();
+
+    // News hooks (the block itself comes with the news).
+    bool NoticiasProntas();
+    bool IniciarNoticias();
+    void InterromperNoticias();
+    void BuscarSeAcabaram();
+
+    // Transitions and levels.
+    int VolumeCategoria(const TPlayer& APlayer) const;
+    std::int32_t DuracaoTransicao(std::int32_t A, std::int32_t B) const;
+    std::int32_t DuracaoProxima(const std::string& AArquivo);
+    void IniciarTransicao(std::int32_t AMs);
+    void IniciarEntrada();
+    void EncerrarSaida();
+    void AtualizarNiveis(double AFator);
+    void PrepararGanho(const std::string& AArquivo, bool AIntervalo);
+    TPlayer& OutroPlayer(const TPlayer& APlayer);
+
+    // Durations.
+    void LerDuracoes();
+    void GuardarDuracoes(std::int32_t AGeracao, const std::vector<std::int32_t>& ADuracoes);
+    void RecolherLeitores(bool ATodos);
+
+    // The face.
+    void AtualizarTipo();
+    void AtualizarStatus();
+    void DefinirTitulo(const std::string& ATitulo);
+    std::int64_t TotalDuracoes() const;
 
     TRelogio& FRelogio;
     TFilaPrincipal& FFila;
@@ -74,17 +185,58 @@ class TPrograma {
     IDispositivoMidia& FDispositivo;
     TOpcoesPrograma FOpcoes;
     TDonoThread FDono;
+    // Calls queued by workers check it before touching the programme.
+    std::shared_ptr<TPrograma*> FVivo = std::make_shared<TPrograma*>(this);
 
     std::unique_ptr<TPlayer> FPlayerA;
     std::unique_ptr<TPlayer> FPlayerB;
     TPlayer* FPlayer = nullptr;
     TPlayer* FPlayerSaindo = nullptr;
+    std::unique_ptr<TConfiguracoes> FConfig;
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;
-    std::unique_ptr<TConfiguracoes> FConfig;
     bool FPrimeiraExecucao = false;
     bool FIniciado = false;
     bool FAutoTocar = false;
+
+    std::vector<std::string> FMusicas;
+    std::vector<std::string> FPropagandas;
+    int FIndiceMusica = -1;
+    int FIndicePropaganda = -1;
+    int FMusicasDesdePropaganda = 0;
+    int FMusicasDesdeNoticias = 0;
+    std::deque<TEntradaFila> FFilaIntervalo;
+    bool FTocandoVinheta = false;
+    bool FTocandoPropaganda = false;
+    bool FEmReproducao = false;
+    bool FPararAposLocutor = false;
+    bool FNoticiasNoAr = false;
+    bool FPausadoNasNoticias = false;
+    int FLinhaSelecionada = -1;
+    int FVolumeGeral = 80;
+    std::string FTitulo;
+
+    std::string FProxArquivo;
+    std::int32_t FProxDuracao = -1;
+    bool FProxValido = false;
+    std::uint32_t FInicioTransicao = 0;
+    std::uint32_t FDuracaoTransicao = 0;
+    std::uint32_t FEntradaInicio = 0;
+    std::int32_t FEntradaMs = 0;
+    double FLoudnessAtual = -999;
+    double FAjusteAtual = 0;
+
+    std::int32_t FPosicao = 0;
+    std::int32_t FDuracao = 0;
+    std::array<std::string, 5> FTextosStatus;
+    double FProximaBuscaNoticias = 0;
+
+    std::vector<std::int32_t> FDuracoes;
+    struct TLeitor {
+        std::jthread Thread;
+        std::shared_ptr<std::atomic<bool>> Terminou;
+    };
+    std::vector<TLeitor> FLeitores;
 };
 
 }  // namespace ljsn

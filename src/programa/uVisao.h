@@ -1,11 +1,18 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace ljsn {
 
-// What the programme asks of its face. The window implements it; headless
-// runs use a quiet one. Every call comes on the main thread.
+// The colour a label takes; the window maps each to its palette.
+enum class TCorVisao : std::uint8_t { cvCinza, cvAzul, cvCarmesim, cvAmbar };
+
+// What the programme asks of its face. The window implements it; a headless
+// run shows little of it. Every call comes on the main thread. The face reads
+// the rest (track list, durations, rows) from the programme when told that it
+// changed.
 class IVisao {
   public:
     virtual ~IVisao() = default;
@@ -14,6 +21,41 @@ class IVisao {
     virtual void MostrarRelogio(const std::string& AHora, const std::string& AData) = 0;
     // An error that escaped a handler; the window shows a message box.
     virtual void MostrarErro(const std::string& AMensagem) = 0;
+
+    // The title line: the current item's display name, or a prompt.
+    virtual void MostrarTitulo(const std::string& ATitulo) { (void)ATitulo; }
+    // The type label ("●  TOCANDO AGORA   ·   VOLUME AUTO −4,5 dB").
+    virtual void MostrarTipo(const std::string& ATexto, TCorVisao ACor) {
+        (void)ATexto;
+        (void)ACor;
+    }
+    // Elapsed and total time of the current item (ms); the labels and the
+    // progress bar follow them.
+    virtual void MostrarTempos(std::int32_t APosicao, std::int32_t ADuracao) {
+        (void)APosicao;
+        (void)ADuracao;
+    }
+    // The item whose cover and tag line to show (empty: none), with the
+    // placeholder glyph for when it has no picture.
+    virtual void MostrarCapa(const std::string& AArquivo, char32_t AGlifo) {
+        (void)AArquivo;
+        (void)AGlifo;
+    }
+    // The five status-bar texts.
+    virtual void MostrarStatus(const std::array<std::string, 5>& ATextos) { (void)ATextos; }
+    // The track list changed (rows, durations, selected or current row).
+    virtual void AtualizarLista() {}
+    // The announcer line: the text being spoken (empty: waiting), whether a
+    // fallback voice is in use, and its tooltip.
+    virtual void MostrarLocutor(const std::string& ATexto, bool AAviso, const std::string& ADica) {
+        (void)ATexto;
+        (void)AAviso;
+        (void)ADica;
+    }
+    // The busy pointer while the main thread waits for something slow.
+    virtual void MostrarOcupado(bool AOcupado) { (void)AOcupado; }
+    // "Tocar" with no music opens the settings.
+    virtual void AbrirConfiguracoes() {}
 };
 
 // A face that shows nothing.

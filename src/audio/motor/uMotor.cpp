@@ -558,8 +558,13 @@ void TMotor::Renderizar(std::span<float> ASaida) {
 }
 
 void TMotor::RenderizarAguardando(std::span<float> ASaida) {
+    AguardarDados(ASaida.size() / 2);
+    Renderizar(ASaida);
+}
+
+void TMotor::AguardarDados(std::size_t AQuadros) {
     AplicarComandos();
-    const std::size_t quadros = ASaida.size() / 2;
+    const std::size_t quadros = AQuadros;
     for (auto& c : FCanaisAudio) {
         if (c.Fluxo != nullptr && c.Tocando) {
             c.Fluxo->EsperarDados(quadros);
@@ -567,7 +572,6 @@ void TMotor::RenderizarAguardando(std::span<float> ASaida) {
     }
     FFala.EsperarDados(std::min(quadros * 2, FFala.Capacidade()),
                        [this] { return !FFalaProduzindo.load(std::memory_order_acquire); });
-    Renderizar(ASaida);
 }
 
 }  // namespace ljsn

@@ -100,6 +100,9 @@ class TMotor final : public IDispositivoMidia {
     // The offline rendering thread (never a real-time one): waits until every
     // playing stream, and the speech being produced, can fill the block.
     void RenderizarAguardando(std::span<float> ASaida);
+    // The offline rendering thread: applies queued commands and waits until
+    // every playing stream holds AQuadros frames (or ended).
+    void AguardarDados(std::size_t AQuadros);
 
   private:
     enum class TEstadoAlias : std::uint8_t { eaParado, eaTocando, eaPausado };

@@ -1,0 +1,333 @@
+// The programme queue: lists, rotation, breaks, and starting each item.
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include <sys/stat.h>
+
+#include "ambiente/uLog.h"
+#include "comum/uTexto.h"
+#include "programa/uPrincipal.h"
+
+namespace fs = std::filesystem;
+
+namespace ljsn {
+
+std::string TextoMusicas(int AQuantas) {
+    return AQuantas == 1 ? std::string("1 música") : std::to_string(AQuantas) + " músicas";
+}
+
+std::string NomeExibicao(const std::string& ACaminho) {
+    return fs::path(ACaminho).stem().string();
+}
+
+namespace {
+
+bool ExtensaoAceita(const fs::path& ACaminho) {
+    const std::string ext = MinusculasAZ(ACaminho.extension().string());
+    return ext == ".mp3" || ext == ".wav" || ext == ".wma";
+}
+
+}  // namespace
+
+std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas) {
+    std::vector<std::string> arquivos;
+    std::error_code erro;
+    if (APasta.empty() || !fs::is_directory(APasta, erro)) {
+        return arquivos;
+    }
+    // Folder links are followed, each real folder visited once, so a link
+    // loop ends instead of spinning.
+    std::set<std::pair<dev_t, ino_t>> visitadas;
+    std::vector<fs::path> pendentes{fs::path(APasta)};
+    while (!pendentes.empty()) {
+        const fs::path pasta = std::move(pendentes.back());
+        pendentes.pop_back();
+        struct stat info {};
+        if (::stat(pasta.c_str(), &info) != 0 ||
+            !visitadas.insert({info.st_dev, info.st_ino}).second) {
+            continue;
+        }
+        fs::directory_iterator it(pasta, fs::directory_options::skip_permission_denied, erro);
+        if (erro) {
+            continue;  // unreadable: skipped
+        }
+        for (const fs::directory_entry& entrada : it) {
+            std::error_code e;
+            if (entrada.is_directory(e)) {
+                if (ASubpastas) {
+                    pendentes.push_back(entrada.path());
+                }
+            } else if (entrada.is_regular_file(e) && ExtensaoAceita(entrada.path())) {
+                arquivos.push_back(entrada.path().string());
+            }
+        }
+    }
+    // By path, without regard to case or accents; the raw path breaks ties.
+    std::vector<std::pair<std::string, std::string>> chaves;
+    chaves.reserve(arquivos.size());
+    for (auto& a : arquivos) {
+        chaves.emplace_back(ChaveOrdenacao(a), std::move(a));
+    }
+    std::sort(chaves.begin(), chaves.end());
+    for (std::size_t i = 0; i < chaves.size(); ++i) {
+        arquivos[i] = std::move(chaves[i].second);
+    }
+    return arquivos;
+}
+
+void TPrograma::ListarArquivos(const std::string& APasta, std::vector<std::string>& ALista) {
+    ALista = ListarArquivosDaPasta(APasta, FConfig->IncluirSubpastas);
+    if (FConfig->Aleatorio) {
+        Embaralhar(ALista);
+    }
+}
+
+void TPrograma::Embaralhar(std::vector<std::string>& ALista) {
+    for (std::size_t i = ALista.size(); i-- > 1;) {
+        std::uniform_int_distribution<std::size_t> d(0, i);
+        std::swap(ALista[i], ALista[d(FAleatorio)]);
+    }
+}
+
+void TPrograma::CarregarListas() {
+    ListarArquivos(FConfig->PastaMusicas, FMusicas);
+    ListarArquivos(FConfig->PastaPropagandas, FPropagandas);
+    FIndiceMusica = -1;
+    FIndicePropaganda = -1;
+    FMusicasDesdePropaganda = 0;
+    FFilaIntervalo.clear();
+    FLinhaSelecionada = -1;
+    if (FMusicas.empty()) {
+        DefinirTitulo("Clique na engrenagem para escolher a pasta de músicas");
+    }
+    LerDuracoes();
+    AtualizarStatus();
+    FVisao.AtualizarLista();
+}
+
+void TPrograma::RecarregarListas() {
+    std::string atual;
+    if (FIndiceMusica >= 0 && FIndiceMusica < static_cast<int>(FMusicas.size())) {
+        atual = FMusicas[static_cast<std::size_t>(FIndiceMusica)];
+    }
+    const std::string propagandas = Juntar(FPropagandas, "\n");
+    const int desdePropaganda = FMusicasDesdePropaganda;
+    const int indicePropaganda = FIndicePropaganda;
+    const std::deque<TEntradaFila> fila = FFilaIntervalo;
+
+    CarregarListas();
+    FMusicasDesdePropaganda = desdePropaganda;
+    if (!atual.empty()) {
+        FIndiceMusica = -1;
+        for (std::size_t i = 0; i < FMusicas.size(); ++i) {
+            if (IguaisSemCaixa(FMusicas[i], atual)) {
+                FIndiceMusica = static_cast<int>(i);
+                break;
+            }
+        }
+        FLinhaSelecionada = FIndiceMusica;
+    }
+    if (Juntar(FPropagandas, "\n") == propagandas) {
+        FIndicePropaganda = indicePropaganda;
+        FFilaIntervalo = fila;
+    }
+    AtualizarStatus();
+    FVisao.AtualizarLista();
+}
+
+void TPrograma::TocarProxima() {
+    if (FMusicas.empty()) {
+        // Advertisements never play without music.
+        FEmReproducao = false;
+        AtualizarStatus();
+        return;
+    }
+    if (FFilaIntervalo.empty()) {
+        MontarIntervalo();
+    }
+    while (true) {
+        if (FFilaIntervalo.empty()) {
+            FTocandoVinheta = false;
+            TocarMusica((FIndiceMusica + 1) % static_cast<int>(FMusicas.size()));
+            return;
+        }
+        const TEntradaFila entrada = FFilaIntervalo.front();
+        FFilaIntervalo.pop_front();
+        if (entrada.Marca != MARCA_NOTICIAS) {
+            FTocandoVinheta = entrada.Marca == MARCA_VINHETA;
+            FEmReproducao = true;
+            TocarArquivo(entrada.Texto, true);
+            AtualizarStatus();
+            return;
+        }
+        if (IniciarNoticias()) {
+            return;
+        }
+        GravarLog("NOTICIAS", "estavam na fila, mas nao ha noticia para ler agora: segue a fila");
+    }
+}
+
+void TPrograma::MontarIntervalo() {
+    const TConfiguracoes& c = *FConfig;
+    if (NoticiasProntas()) {
+        FFilaIntervalo.push_back({"noticias", MARCA_NOTICIAS});
+        GravarLogFmt("FILA",
+                     "noticias depois de %d musica(s) (regra: a cada %d)",
+                     FMusicasDesdeNoticias,
+                     c.NoticiasCadaMusicas);
+    } else if (c.NoticiasAtivas && FMusicasDesdeNoticias >= c.NoticiasCadaMusicas) {
+        GravarLogFmt("NOTICIAS",
+                     "era a vez das noticias (%d musicas), mas nao ha noticia para ler: entram "
+                     "assim que chegar noticia (proxima busca as %s)",
+                     FMusicasDesdeNoticias,
+                     FormatarHoraMinuto(FProximaBuscaNoticias));
+    }
+    if (c.NoticiasAtivas && FMusicasDesdeNoticias >= c.NoticiasCadaMusicas) {
+        BuscarSeAcabaram();
+    }
+    if (!FPropagandas.empty() && FMusicasDesdePropaganda >= c.MusicasEntrePropagandas) {
+        AdicionarIntervalo();
+        const auto arquivos =
+            std::count_if(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
+                return e.Marca != MARCA_NOTICIAS;
+            });
+        GravarLogFmt("FILA",
+                     "intervalo comercial depois de %d musica(s) (regra: a cada %d): %d arquivo(s)",
+                     FMusicasDesdePropaganda,
+                     c.MusicasEntrePropagandas,
+                     arquivos);
+        FMusicasDesdePropaganda = 0;
+    }
+}
+
+void TPrograma::AdicionarIntervalo() {
+    const TConfiguracoes& c = *FConfig;
+    std::error_code erro;
+    if (!c.VinhetaAntes.empty() && fs::exists(c.VinhetaAntes, erro)) {
+        FFilaIntervalo.push_back({c.VinhetaAntes, MARCA_VINHETA});
+    }
+    const auto n = static_cast<int>(FPropagandas.size());
+    for (int i = 0; i < c.PropagandasPorIntervalo; ++i) {
+        FIndicePropaganda = (FIndicePropaganda + 1) % n;
+        FFilaIntervalo.push_back({FPropagandas[static_cast<std::size_t>(FIndicePropaganda)], 0});
+    }
+    if (!c.VinhetaDepois.empty() && fs::exists(c.VinhetaDepois, erro)) {
+        FFilaIntervalo.push_back({c.VinhetaDepois, MARCA_VINHETA});
+    }
+}
+
+bool TPrograma::NoticiasNaFila() const {
+    return std::any_of(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
+        return e.Marca == MARCA_NOTICIAS;
+    });
+}
+
+void TPrograma::TocarMusica(int AIndice) {
+    FIndiceMusica = AIndice;
+    FLinhaSelecionada = AIndice;
+    ++FMusicasDesdePropaganda;
+    ++FMusicasDesdeNoticias;
+    FEmReproducao = true;
+    TocarArquivo(FMusicas[static_cast<std::size_t>(AIndice)], false);
+    AtualizarStatus();
+}
+
+bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
+    PrepararGanho(AArquivo, AIntervalo);
+    FPlayer->DefinirCategoria(!AIntervalo       ? TCategoriaAudio::caMusica
+                              : FTocandoVinheta ? TCategoriaAudio::caVinheta
+                                                : TCategoriaAudio::caPropaganda);
+    const bool ok = FPlayer->Tocar(AArquivo);
+    FTocandoPropaganda = AIntervalo;
+    AtualizarTipo();
+    DefinirTitulo(NomeExibicao(AArquivo));
+    FVisao.MostrarCapa(AArquivo,
+                       !AIntervalo       ? kGlifoMusica
+                       : FTocandoVinheta ? kGlifoVinheta
+                                         : kGlifoPropaganda);
+    const std::string nome = fs::path(AArquivo).filename().string();
+    if (!ok) {
+        DefinirTitulo(FTitulo + "  (erro ao abrir o arquivo)");
+        GravarLog("ERRO", "nao foi possivel tocar: " + AArquivo);
+    } else if (!AIntervalo) {
+        GravarLogFmt("TOCANDO",
+                     "musica %d/%d: %s (musicas desde a propaganda: %d, desde as noticias: %d)",
+                     FIndiceMusica + 1,
+                     FMusicas.size(),
+                     nome,
+                     FMusicasDesdePropaganda,
+                     FMusicasDesdeNoticias);
+    } else if (FTocandoVinheta) {
+        GravarLogFmt("TOCANDO", "vinheta (volume %d%%): %s", FConfig->VolumeVinhetas, nome);
+    } else {
+        GravarLogFmt("TOCANDO", "propaganda (volume %d%%): %s", FConfig->VolumePropagandas, nome);
+    }
+    FVisao.AtualizarLista();
+    return ok;
+}
+
+std::string TPrograma::ProximoArquivo() {
+    if (!FFilaIntervalo.empty()) {
+        const TEntradaFila& e = FFilaIntervalo.front();
+        return e.Marca == MARCA_NOTICIAS ? std::string() : e.Texto;
+    }
+    if (NoticiasProntas()) {
+        return {};
+    }
+    if (FPropagandas.empty() || FMusicasDesdePropaganda < FConfig->MusicasEntrePropagandas) {
+        if (FMusicas.empty()) {
+            return {};
+        }
+        return FMusicas[static_cast<std::size_t>((FIndiceMusica + 1) %
+                                                 static_cast<int>(FMusicas.size()))];
+    }
+    std::error_code erro;
+    if (!FConfig->VinhetaAntes.empty() && fs::exists(FConfig->VinhetaAntes, erro)) {
+        return FConfig->VinhetaAntes;
+    }
+    return FPropagandas[static_cast<std::size_t>((FIndicePropaganda + 1) %
+                                                 static_cast<int>(FPropagandas.size()))];
+}
+
+void TPrograma::SelecionarLinha(int ALinha) {
+    FLinhaSelecionada = (ALinha >= 0 && ALinha < static_cast<int>(FMusicas.size())) ? ALinha : -1;
+    FVisao.AtualizarLista();
+}
+
+void TPrograma::DuploCliqueNaLista() {
+    if (FLinhaSelecionada < 0) {
+        return;
+    }
+    FFilaIntervalo.clear();
+    FPausadoNasNoticias = false;
+    InterromperNoticias();
+    EncerrarSaida();
+    TocarMusica(FLinhaSelecionada);
+}
+
+int TPrograma::LinhaAtual() const {
+    if (FEmReproducao && !FTocandoPropaganda && !FTocandoVinheta && !FNoticiasNoAr) {
+        return FIndiceMusica;
+    }
+    return -1;
+}
+
+// News are switched off until the news feed exists: nothing is ever ready.
+bool TPrograma::NoticiasProntas() {
+    return false;
+}
+
+bool TPrograma::IniciarNoticias() {
+    return false;
+}
+
+void TPrograma::InterromperNoticias() {
+    if (FNoticiasNoAr) {
+        FNoticiasNoAr = false;
+    }
+}
+
+void TPrograma::BuscarSeAcabaram() {}
+
+}  // namespace ljsn

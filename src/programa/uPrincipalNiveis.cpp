@@ -1,0 +1,263 @@
+// Transitions and levels: per-tick volumes, crossfades, fades, transport.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "ambiente/uDuracao.h"
+#include "ambiente/uLog.h"
+#include "comum/uTexto.h"
+#include "programa/uPrincipal.h"
+
+namespace ljsn {
+
+namespace {
+constexpr double kMeiaVolta = std::numbers::pi / 2;
+}
+
+TPlayer& TPrograma::OutroPlayer(const TPlayer& APlayer) {
+    return &APlayer == FPlayerA.get() ? *FPlayerB : *FPlayerA;
+}
+
+int TPrograma::VolumeCategoria(const TPlayer& APlayer) const {
+    switch (APlayer.Categoria()) {
+        case TCategoriaAudio::caPropaganda:
+            return FConfig->VolumePropagandas;
+        case TCategoriaAudio::caVinheta:
+            return FConfig->VolumeVinhetas;
+        case TCategoriaAudio::caMusica:
+            break;
+    }
+    return FVolumeGeral;
+}
+
+std::int32_t TPrograma::DuracaoTransicao(std::int32_t A, std::int32_t B) const {
+    std::int32_t c = FConfig->TransicaoSegundos * 1000;
+    if (A > 0) {
+        c = std::min(c, A / 3);
+    }
+    if (B > 0) {
+        c = std::min(c, B / 3);
+    }
+    return c >= 300 ? c : 0;
+}
+
+std::int32_t TPrograma::DuracaoProxima(const std::string& AArquivo) {
+    if (!FProxValido || AArquivo != FProxArquivo) {
+        FProxArquivo = AArquivo;
+        FProxDuracao = AArquivo.empty() ? -1 : DuracaoMidia(AArquivo);
+        FProxValido = true;
+    }
+    return FProxDuracao;
+}
+
+void TPrograma::IniciarTransicao(std::int32_t AMs) {
+    const std::string anterior = FTitulo;
+    FPlayerSaindo = FPlayer;
+    FPlayer = &OutroPlayer(*FPlayer);
+    FPlayer->DefinirVolume(0);
+    FInicioTransicao = FRelogio.Tique();
+    FDuracaoTransicao = AMs > 0 ? static_cast<std::uint32_t>(AMs) : 1;
+    TocarProxima();
+    GravarLogFmt("TRANSICAO", "de \"%s\" para \"%s\" em %d ms", anterior, FTitulo, AMs);
+}
+
+void TPrograma::IniciarEntrada() {
+    const std::int32_t e = DuracaoTransicao(0, DuracaoProxima(ProximoArquivo()));
+    FEntradaMs = e;
+    if (e > 0) {
+        FPlayer->DefinirVolume(0);
+        FEntradaInicio = FRelogio.Tique();
+    }
+}
+
+void TPrograma::EncerrarSaida() {
+    if (FPlayerSaindo != nullptr) {
+        FPlayerSaindo->Parar();
+        FPlayerSaindo = nullptr;
+    }
+}
+
+void TPrograma::AtualizarNiveis(double AFator) {
+    const std::uint32_t agora = FRelogio.Tique();
+    const int transicaoMs = FConfig->TransicaoSegundos * 1000;
+    double a = 1.0;
+    if (FEmReproducao && FPlayerSaindo == nullptr && FConfig->TransicaoSegundos > 0 &&
+        !FPararAposLocutor && FPlayer->Estado() == TEstadoPlayer::epTocando) {
+        const std::int32_t d = FPlayer->Duracao();
+        const std::int32_t p = FPlayer->Posicao();
+        if (d > 0 && p > 0) {
+            const std::int32_t r = d - p;
+            if (r <= transicaoMs) {
+                const std::string proximo = ProximoArquivo();
+                if (!proximo.empty()) {
+                    const std::int32_t e = DuracaoTransicao(d, DuracaoProxima(proximo));
+                    if (e > 0 && e >= r) {
+                        IniciarTransicao(r);
+                        if (!FEmReproducao) {
+                            return;
+                        }
+                    }
+                } else {
+                    const std::int32_t e = DuracaoTransicao(d, 0);
+                    if (e > 0 && r < e) {
+                        a = std::sin(static_cast<double>(std::max(r, 0)) / e * kMeiaVolta);
+                    }
+                }
+            }
+        }
+    }
+
+    double e = 1.0;
+    if (FPlayerSaindo != nullptr) {
+        const double g = static_cast<double>(agora - FInicioTransicao) / FDuracaoTransicao;
+        if (g >= 1.0 || FPlayerSaindo->Estado() != TEstadoPlayer::epTocando) {
+            EncerrarSaida();
+        } else {
+            FPlayerSaindo->DefinirVolume(static_cast<std::int32_t>(ArredondarPar(
+                VolumeCategoria(*FPlayerSaindo) * AFator * std::cos(g * kMeiaVolta))));
+            e = std::sin(g * kMeiaVolta);
+        }
+    }
+    if (FEntradaMs > 0) {
+        const double h = static_cast<double>(agora - FEntradaInicio) / FEntradaMs;
+        if (h >= 1.0) {
+            FEntradaMs = 0;
+        } else {
+            e *= std::sin(h * kMeiaVolta);
+        }
+    }
+    const auto volume =
+        static_cast<std::int32_t>(ArredondarPar(VolumeCategoria(*FPlayer) * AFator * e * a));
+    if (volume != FPlayer->Volume()) {
+        FPlayer->DefinirVolume(volume);
+    }
+}
+
+void TPrograma::PrepararGanho(const std::string& AArquivo, bool AIntervalo) {
+    (void)AArquivo;
+    (void)AIntervalo;
+    FLoudnessAtual = -999;
+    FAjusteAtual = 0;
+    FPlayer->DefinirGanho(1.0);
+}
+
+bool TPrograma::EstaPausado() {
+    return FPlayer->Estado() == TEstadoPlayer::epPausado || FPausadoNasNoticias;
+}
+
+bool TPrograma::EstaTocando() {
+    return FEmReproducao && !EstaPausado();
+}
+
+void TPrograma::Tocar() {
+    const TEstadoPlayer estado = FPlayer->Estado();
+    if (estado == TEstadoPlayer::epPausado) {
+        FPlayer->Continuar();
+        AtualizarTipo();
+        return;
+    }
+    if (estado == TEstadoPlayer::epTocando) {
+        return;
+    }
+    if (FPausadoNasNoticias) {
+        Pausar();
+        return;
+    }
+    if (FNoticiasNoAr) {
+        InterromperNoticias();
+        TocarProxima();
+        return;
+    }
+    if (FMusicas.empty()) {
+        FVisao.AbrirConfiguracoes();
+        return;
+    }
+    if (FLinhaSelecionada >= 0) {
+        TocarMusica(FLinhaSelecionada);
+    } else {
+        TocarProxima();
+    }
+}
+
+void TPrograma::Pausar() {
+    EncerrarSaida();
+    FEntradaMs = 0;
+    if (FPausadoNasNoticias) {
+        FPausadoNasNoticias = false;
+        GravarLog("COMANDO", "continuar: depois das noticias, a proxima musica");
+        if (FConfig->TransicaoSegundos > 0) {
+            IniciarEntrada();
+        }
+        TocarProxima();
+    } else if (FNoticiasNoAr) {
+        InterromperNoticias();
+        FPausadoNasNoticias = true;
+        GravarLog("COMANDO", "pausado no meio das noticias: leitura interrompida");
+        FVisao.MostrarTempos(0, 0);
+    } else {
+        const TEstadoPlayer estado = FPlayer->Estado();
+        if (estado == TEstadoPlayer::epTocando) {
+            FPlayer->Pausar();
+        } else if (estado == TEstadoPlayer::epPausado) {
+            FPlayer->Continuar();
+        }
+    }
+    if (FEmReproducao) {
+        AtualizarTipo();
+    }
+    AtualizarStatus();
+}
+
+void TPrograma::Parar() {
+    FEntradaMs = 0;
+    FPausadoNasNoticias = false;
+    FEmReproducao = false;
+    FTocandoPropaganda = false;
+    FTocandoVinheta = false;
+    InterromperNoticias();
+    EncerrarSaida();
+    FPlayer->Parar();
+    FPosicao = 0;
+    FDuracao = 0;
+    FVisao.MostrarTipo("●  PARADO", TCorVisao::cvCinza);
+    if (!FMusicas.empty()) {
+        DefinirTitulo("Pronto para tocar");
+    }
+    FVisao.MostrarCapa(std::string(), kGlifoMusica);
+    FVisao.MostrarTempos(0, 0);
+    FVisao.AtualizarLista();
+    AtualizarStatus();
+}
+
+void TPrograma::Proxima() {
+    EncerrarSaida();
+    FEntradaMs = 0;
+    if (FNoticiasNoAr || FPausadoNasNoticias) {
+        FPausadoNasNoticias = false;
+        InterromperNoticias();
+        FMusicasDesdeNoticias = 0;
+        if (FConfig->TransicaoSegundos > 0) {
+            IniciarEntrada();
+        }
+        TocarProxima();
+        return;
+    }
+    if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epTocando &&
+        FConfig->TransicaoSegundos > 0) {
+        const std::string proximo = ProximoArquivo();
+        if (proximo.empty()) {
+            TocarProxima();
+            return;
+        }
+        const std::int32_t l = std::min(DuracaoTransicao(0, DuracaoProxima(proximo)), 3000);
+        if (l < 1) {
+            TocarProxima();
+        } else {
+            IniciarTransicao(l);
+        }
+        return;
+    }
+    TocarProxima();
+}
+
+}  // namespace ljsn
