@@ -27,6 +27,20 @@ std::size_t TFilaSimples::Drenar() {
     }
 }
 
+bool TFilaSimples::ExecutarUma() {
+    std::function<void()> tarefa;
+    {
+        std::lock_guard trava(FTrava);
+        if (FTarefas.empty()) {
+            return false;
+        }
+        tarefa = std::move(FTarefas.front());
+        FTarefas.pop_front();
+    }
+    tarefa();
+    return true;
+}
+
 bool TFilaSimples::EsperarAte(std::chrono::steady_clock::time_point APrazo) {
     std::unique_lock trava(FTrava);
     FSinal.wait_until(trava, APrazo, [this] { return !FTarefas.empty() || FAcordado; });

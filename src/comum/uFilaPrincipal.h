@@ -25,6 +25,8 @@ class TFilaSimples final : public TFilaPrincipal {
     // Main thread. Runs the queued calls, including those they queue in turn,
     // until the queue is empty; returns how many ran.
     std::size_t Drenar();
+    // Main thread. Runs the oldest queued call, if any.
+    bool ExecutarUma();
     // Main thread. Waits until a call is queued, Acordar is called or the
     // deadline passes; true when there is something to drain.
     bool EsperarAte(std::chrono::steady_clock::time_point APrazo);

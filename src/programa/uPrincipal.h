@@ -103,6 +103,9 @@ class TPrograma {
     // The track list: selecting a row and double-clicking it.
     void SelecionarLinha(int ALinha);
     void DuploCliqueNaLista();
+    // The levels of both players for this tick, under the announcer's
+    // ducking factor (0..1).
+    void AtualizarNiveis(double AFator);
     // The volume slider (0..100).
     void DefinirVolumeGeral(int AVolume);
     int VolumeGeral() const { return FVolumeGeral; }
@@ -164,7 +167,6 @@ class TPrograma {
     void IniciarTransicao(std::int32_t AMs);
     void IniciarEntrada();
     void EncerrarSaida();
-    void AtualizarNiveis(double AFator);
     void PrepararGanho(const std::string& AArquivo, bool AIntervalo);
     TPlayer& OutroPlayer(const TPlayer& APlayer);
 

@@ -78,7 +78,6 @@ void TPrograma::EncerrarSaida() {
 }
 
 void TPrograma::AtualizarNiveis(double AFator) {
-    const std::uint32_t agora = FRelogio.Tique();
     const int transicaoMs = FConfig->TransicaoSegundos * 1000;
     double a = 1.0;
     if (FEmReproducao && FPlayerSaindo == nullptr && FConfig->TransicaoSegundos > 0 &&
@@ -107,6 +106,9 @@ void TPrograma::AtualizarNiveis(double AFator) {
         }
     }
 
+    // Read after the crossfade may have started above, so its start is never
+    // in this tick's future.
+    const std::uint32_t agora = FRelogio.Tique();
     double e = 1.0;
     if (FPlayerSaindo != nullptr) {
         const double g = static_cast<double>(agora - FInicioTransicao) / FDuracaoTransicao;

@@ -1,9 +1,13 @@
 #include "apoio/uMidia.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include <sys/wait.h>
+
+#include "apoio/uPastaTemporaria.h"
 
 namespace ljsn::teste {
 
@@ -21,12 +25,45 @@ std::string Citar(const std::string& ATexto) {
 }
 }  // namespace
 
+void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos) {
+    const auto dados = static_cast<std::uint32_t>(AMilissegundos) * 8;
+    std::string w = "RIFF";
+    auto u32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            w += static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    };
+    auto u16 = [&](std::uint16_t v) {
+        w += static_cast<char>(v & 0xFF);
+        w += static_cast<char>(v >> 8);
+    };
+    u32(36 + dados);
+    w += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(8000);
+    u16(1);
+    u16(8);
+    w += "data";
+    u32(dados);
+    w.append(dados, static_cast<char>(0x80));
+    EscreverArquivo(ACaminho, w);
+}
+
 int Rodar(const std::string& AComando) {
     const int estado = std::system(AComando.c_str());  // NOLINT(concurrency-mt-unsafe)
     return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
 }
 
 void RodarFfmpeg(const std::vector<std::string>& AArgs) {
+    // The last argument is the output file: make its folder.
+    if (!AArgs.empty()) {
+        std::error_code erro;
+        std::filesystem::create_directories(std::filesystem::path(AArgs.back()).parent_path(),
+                                            erro);
+    }
     std::string comando = "ffmpeg -hide_banner -loglevel error -nostdin -y";
     for (const auto& a : AArgs) {
         comando += " " + Citar(a);

@@ -19,6 +19,10 @@ void GerarTom(const std::string& ACaminho,
               int ATaxa = 44100,
               int ACanais = 2);
 
+// A silent 8 kHz mono 8-bit WAV of AMilissegundos, written directly (fast
+// enough for folders of thousands of files).
+void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos);
+
 // Runs a shell command; returns its exit status.
 int Rodar(const std::string& AComando);
 

@@ -1,6 +1,8 @@
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,9 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "apoio/uMidia.h"
 #include "apoio/uPastaTemporaria.h"
 #include "apoio/uProcesso.h"
+#include "apoio/uSinais.h"
+#include "comum/uRegex.h"
 
+using namespace ljsn;
 using namespace ljsn::teste;
 
 // The real program, headless, on a data folder of its own: it starts, logs
@@ -41,4 +47,77 @@ TEST(Binario, VersaoEAjuda) {
     EXPECT_EQ(versao.Esperar(), 0);
     TProcesso errado({LJSN_BINARIO, "--opcao-que-nao-existe"});
     EXPECT_EQ(errado.Esperar(), 2);
+}
+
+// The headless program plays a folder with crossfades: the log gives the
+// expected order and the recording shows the two songs overlapping.
+TEST(Binario, TocaComCruzamentoEGrava) {
+    TPastaTemporaria dados;
+    const std::string musicas = dados / "musicas";
+    const int frequencias[] = {440, 660, 990};
+    for (int i = 0; i < 3; ++i) {
+        GerarTom(musicas + "/m" + std::to_string(i + 1) + ".wav",
+                 3,
+                 frequencias[i],
+                 0.4,
+                 {"-c:a", "pcm_s16le"},
+                 48000);
+    }
+    EscreverArquivo(dados / "config.ini",
+                    "[Geral]\r\nPastaMusicas=" + musicas +
+                        "\r\nTransicaoSegundos=1\r\nTransicaoPadrao8=1\r\nTocarAoIniciar=1\r\n"
+                        "VolumeAutomatico=0\r\nVolume=100\r\n");
+    TProcesso programa({LJSN_BINARIO,
+                        "--sem-janela",
+                        "--dados",
+                        dados.Caminho(),
+                        "--gravar-saida",
+                        dados / "saida.wav",
+                        "--driver-audio",
+                        "dummy"});
+    ASSERT_NE(programa.LerLinha().find("rodando sem janela"), std::string::npos);
+    auto log = [&] {
+        std::string r;
+        std::error_code erro;
+        for (const auto& e : std::filesystem::directory_iterator(dados / "Logs", erro)) {
+            r += LerArquivo(e.path().string());
+        }
+        return r;
+    };
+    // Real time passes in the program: wait until the third song starts.
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (log().find("musica 3/3") == std::string::npos &&
+           std::chrono::steady_clock::now() < limite) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    programa.Sinalizar(SIGTERM);
+    ASSERT_EQ(programa.Esperar(), 0);
+    const std::string texto = log();
+    const auto p1 = texto.find("[TOCANDO]  musica 1/3: m1.wav");
+    const auto p2 = texto.find("[TOCANDO]  musica 2/3: m2.wav");
+    const auto p3 = texto.find("[TOCANDO]  musica 3/3: m3.wav");
+    ASSERT_NE(p3, std::string::npos) << texto;
+    EXPECT_LT(p1, p2);
+    EXPECT_LT(p2, p3);
+    // Real ticks land anywhere in the last second: 900 to 1000 ms.
+    EXPECT_TRUE(TRegex("\\[TRANSICAO\\] de \"m1\" para \"m2\" em (9\\d\\d|1000) ms").Contem(texto))
+        << texto;
+
+    // In the recording: m1 alone, then both at once, then m2 alone.
+    const TWav wav = LerWav(dados / "saida.wav");
+    ASSERT_EQ(wav.Taxa, 48000);
+    const std::size_t janela = 4800;
+    bool so440 = false;
+    bool juntos = false;
+    bool so660 = false;
+    for (std::size_t i = 0; i + janela <= wav.Quadros(); i += janela) {
+        const double a = AmplitudeFrequencia(wav.Amostras, 2, 0, i, janela, 440, 48000);
+        const double b = AmplitudeFrequencia(wav.Amostras, 2, 0, i, janela, 660, 48000);
+        so440 = so440 || (a > 0.3 && b < 0.01);
+        juntos = juntos || (so440 && a > 0.1 && b > 0.1);
+        so660 = so660 || (juntos && b > 0.3 && a < 0.01);
+    }
+    EXPECT_TRUE(so440);
+    EXPECT_TRUE(juntos);
+    EXPECT_TRUE(so660);
 }

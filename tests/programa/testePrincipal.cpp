@@ -69,7 +69,7 @@ TEST_F(Programa, IniciaEEncerraComAsLinhasDoLog) {
         EXPECT_TRUE(p->PrimeiraExecucao());
         EXPECT_EQ(FVisao.Hora, "10:00:00");
         EXPECT_EQ(FVisao.Data, "quarta-feira, 9 de dezembro de 2026");
-        p->Config().Volume = 55;
+        p->DefinirVolumeGeral(55);
     }
     const std::string log = Log();
     EXPECT_NE(log.find("[INICIO]   Loja Sonorante 1.20.0 aberto em /opt/ls/lojasonorante "

@@ -1,0 +1,114 @@
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "apoio/uSinais.h"
+#include "audio/motor/uMotor.h"
+#include "audio/motor/uSaida.h"
+#include "programa/uAmbienteProgramacao.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+namespace {
+
+constexpr std::size_t kQuadrosTick = TMotor::kTaxaPadrao / 10;
+
+// The programme on the real engine, rendered offline: each tick of fake time
+// renders 100 ms of what the shop would hear.
+class CruzamentoReal : public testing::Test {
+  protected:
+    std::vector<float> Rodar(int AMs) {
+        std::vector<float> saida;
+        for (int t = 0; t < AMs; t += 100) {
+            A.Relogio.Avancar(100);
+            A.Fila.Drenar();
+            A.Programa->Tick();
+            const auto bloco = FSaida.RenderizarQuadros(kQuadrosTick, 1024);
+            saida.insert(saida.end(), bloco.begin(), bloco.end());
+        }
+        return saida;
+    }
+    TPrograma& Criar(const std::string& APasta) {
+        A.Configurar([&](TConfiguracoes& c) {
+            c.PastaMusicas = APasta;
+            c.TransicaoSegundos = 8;
+            c.Volume = 100;
+        });
+        TOpcoesPrograma opcoes;
+        A.Programa = std::make_unique<TPrograma>(A.Relogio, A.Fila, A.Visao, FMotor, opcoes);
+        A.Programa->Iniciar();
+        return *A.Programa;
+    }
+    TAmbienteProgramacao A;
+    TMotor FMotor;
+    TSaidaOffline FSaida{FMotor};
+};
+
+}  // namespace
+
+// Two uncorrelated noises crossfading: the mixed power over the fade stays
+// within 1 dB of the level before it (equal power, not a dip or a bump).
+TEST_F(CruzamentoReal, PotenciaConstanteComRuidos) {
+    for (int semente : {1, 2}) {
+        RodarFfmpeg({"-f",
+                     "lavfi",
+                     "-i",
+                     "anoisesrc=d=20:c=white:r=48000:a=0.25:s=" + std::to_string(semente),
+                     "-ac",
+                     "2",
+                     "-c:a",
+                     "pcm_f32le",
+                     A.Pasta("ruidos") + "/r" + std::to_string(semente) + ".wav"});
+    }
+    TPrograma& p = Criar(A.Pasta("ruidos"));
+    p.Tocar();
+    const auto s = Rodar(19000);
+    ASSERT_EQ(A.LinhasDoLog("TRANSICAO").size(), 1u);
+    EXPECT_NE(A.LinhasDoLog("TRANSICAO")[0].find(" em 6600 ms"), std::string::npos)
+        << A.LinhasDoLog("TRANSICAO")[0];
+    const std::size_t janela = TMotor::kTaxaPadrao / 20;  // 50 ms
+    const double antes = RmsEstereo(s, 5 * TMotor::kTaxaPadrao, 5 * TMotor::kTaxaPadrao);
+    // The fade runs from about 13.4 s to 20 s of the first file.
+    for (std::size_t inicio = 13 * TMotor::kTaxaPadrao; inicio + janela <= 19 * TMotor::kTaxaPadrao;
+         inicio += janela) {
+        const double r = RmsEstereo(s, inicio, janela);
+        EXPECT_NEAR(Db(r / antes), 0.0, 1.0)
+            << "em " << inicio / double(TMotor::kTaxaPadrao) << " s";
+    }
+}
+
+// Opposite channels make each player's gain readable on its own: the gains
+// follow the tick's targets in ramps, never in a step larger than a full
+// swing spread over one tick, and their powers sum to one throughout.
+TEST_F(CruzamentoReal, RampasSemDegraus) {
+    RodarFfmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "aevalsrc=0.5|0:s=48000:d=20",
+                 "-c:a",
+                 "pcm_f32le",
+                 A.Pasta("dc") + "/a.wav"});
+    RodarFfmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "aevalsrc=0|0.5:s=48000:d=20",
+                 "-c:a",
+                 "pcm_f32le",
+                 A.Pasta("dc") + "/b.wav"});
+    TPrograma& p = Criar(A.Pasta("dc"));
+    p.Tocar();
+    const auto s = Rodar(19000);
+    double maiorPasso = 0;
+    for (std::size_t i = TMotor::kTaxaPadrao; i < s.size() / 2; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            maiorPasso = std::max(maiorPasso, std::abs(double(s[i * 2 + c]) - s[(i - 1) * 2 + c]));
+        }
+    }
+    EXPECT_LE(maiorPasso, 0.5 / kQuadrosTick + 1e-6);
+    for (std::size_t i = 13 * TMotor::kTaxaPadrao; i < 19 * TMotor::kTaxaPadrao; i += 480) {
+        const double e = s[i * 2] / 0.5;
+        const double d = s[i * 2 + 1] / 0.5;
+        EXPECT_NEAR(Db(std::sqrt(e * e + d * d)), 0.0, 1.0) << i;
+    }
+}

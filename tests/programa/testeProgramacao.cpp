@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "programa/uAmbienteProgramacao.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+using V = std::vector<std::string>;
+
+namespace {
+
+class Programacao : public testing::Test {
+  protected:
+    // Seven songs, three advertisements and two jingles of 1 s; breaks every
+    // 3 songs with 2 advertisements, no crossfade.
+    void PrepararRotacao(const std::string& AVinhetaDepois = "vd.wav") {
+        A.CriarArquivos(
+            "musicas",
+            {"m1.mp3", "m2.wav", "m3.WMA", "m4.mp3", "m5.mp3", "m6.mp3", "m7.mp3", "fora.flac"},
+            1000);
+        A.CriarArquivos("propagandas", {"a1.mp3", "a2.mp3", "a3.mp3"}, 1000);
+        A.CriarArquivos("vinhetas", {"va.wav", "vd.wav"}, 1000);
+        A.Configurar([&](TConfiguracoes& c) {
+            c.PastaMusicas = A.Pasta("musicas");
+            c.PastaPropagandas = A.Pasta("propagandas");
+            c.VinhetaAntes = A.Pasta("vinhetas/va.wav");
+            c.VinhetaDepois = A.Pasta("vinhetas/") + AVinhetaDepois;
+            c.MusicasEntrePropagandas = 3;
+            c.PropagandasPorIntervalo = 2;
+            c.TransicaoSegundos = 0;
+        });
+    }
+    TAmbienteProgramacao A;
+};
+
+}  // namespace
+
+// Breaks every 3 songs, jingles around each, the advertisement rotation
+// carrying on and wrapping round across breaks.
+TEST_F(Programacao, RotacaoComIntervalosEVinhetas) {
+    PrepararRotacao();
+    TPrograma& p = A.Criar();
+    EXPECT_EQ(p.Musicas().size(), 7u);  // the .flac is not a music file
+    p.Tocar();
+    A.Avancar(21000);
+    const V esperado = {"m1", "m2", "m3", "va", "a1", "a2", "vd", "m4", "m5", "m6", "va",
+                        "a3", "a1", "vd", "m7", "m1", "m2", "va", "a2", "a3", "vd"};
+    V tocados = A.Tocados();
+    tocados.resize(esperado.size());
+    EXPECT_EQ(tocados, esperado);
+    const auto fila = A.LinhasDoLog("FILA");
+    ASSERT_FALSE(fila.empty());
+    EXPECT_EQ(fila[0], "intervalo comercial depois de 3 musica(s) (regra: a cada 3): 4 arquivo(s)");
+    const auto tocando = A.LinhasDoLog("TOCANDO");
+    EXPECT_EQ(tocando[0],
+              "musica 1/7: m1.mp3 (musicas desde a propaganda: 1, desde as noticias: 1)");
+    EXPECT_EQ(tocando[3], "vinheta (volume 80%): va.wav");
+    EXPECT_EQ(tocando[4], "propaganda (volume 80%): a1.mp3");
+}
+
+TEST_F(Programacao, VinhetaQueSumiuFicaDeFora) {
+    PrepararRotacao("nao-existe.wav");
+    A.Criar().Tocar();
+    A.Avancar(6500);
+    EXPECT_EQ(A.Tocados(), (V{"m1", "m2", "m3", "va", "a1", "a2", "m4"}));
+    EXPECT_NE(A.LinhasDoLog("FILA")[0].find(": 3 arquivo(s)"), std::string::npos);
+}
+
+// Confirming the settings without changes keeps the song's place and the
+// break already queued.
+TEST_F(Programacao, RecarregarMantemRotacaoEIntervalo) {
+    PrepararRotacao();
+    TPrograma& p = A.Criar();
+    p.Tocar();
+    A.Avancar(3500);  // "va" is on air, a1 a2 vd queued
+    ASSERT_EQ(A.Tocados().back(), "va");
+    p.RecarregarListas();
+    EXPECT_EQ(p.FilaIntervalo().size(), 3u);
+    A.Avancar(4000);
+    EXPECT_EQ(A.Tocados(), (V{"m1", "m2", "m3", "va", "a1", "a2", "vd", "m4"}));
+}
+
+// A double-click during a break drops the rest of it and counts as a song.
+TEST_F(Programacao, DuploCliqueDuranteIntervalo) {
+    PrepararRotacao();
+    TPrograma& p = A.Criar();
+    p.Tocar();
+    A.Avancar(4500);  // a1 on air
+    ASSERT_EQ(A.Tocados().back(), "a1");
+    p.SelecionarLinha(5);
+    p.DuploCliqueNaLista();
+    EXPECT_TRUE(p.FilaIntervalo().empty());
+    EXPECT_EQ(p.MusicasDesdePropaganda(), 1);
+    A.Avancar(3000);
+    EXPECT_EQ(A.Tocados(), (V{"m1", "m2", "m3", "va", "a1", "m6", "m7", "m1", "va"}));
+}
+
+// "Parar" in a break, then "Tocar": the last song again from its start, then
+// the rest of the break.
+TEST_F(Programacao, PararNoIntervaloEDepoisTocar) {
+    PrepararRotacao();
+    TPrograma& p = A.Criar();
+    p.Tocar();
+    A.Avancar(4500);  // a1 on air
+    p.Parar();
+    EXPECT_FALSE(p.EmReproducao());
+    EXPECT_EQ(A.Visao.Tipo, "●  PARADO");
+    EXPECT_EQ(p.Titulo(), "Pronto para tocar");
+    A.Avancar(2000);
+    EXPECT_EQ(A.Tocados().size(), 5u);  // nothing started while stopped
+    p.Tocar();
+    A.Avancar(3000);
+    EXPECT_EQ(A.Tocados(), (V{"m1", "m2", "m3", "va", "a1", "m3", "a2", "vd", "m4"}));
+}
+
+// A file that vanished is logged and skipped on the next tick.
+TEST_F(Programacao, ArquivoQueSumiuEhPulado) {
+    A.CriarArquivos("musicas", {"m1.mp3", "m2.mp3"}, 1000);
+    A.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = A.Pasta("musicas");
+        c.TransicaoSegundos = 0;
+    });
+    TPrograma& p = A.Criar();
+    std::filesystem::remove(A.Pasta("musicas/m1.mp3"));
+    p.Tocar();
+    EXPECT_EQ(p.Titulo(), "m1  (erro ao abrir o arquivo)");
+    EXPECT_NE(A.Log().find("[ERRO]     nao foi possivel tocar: " + A.Pasta("musicas/m1.mp3")),
+              std::string::npos);
+    A.Avancar(100);
+    EXPECT_EQ(A.Tocados(), (V{"m2"}));
+    EXPECT_TRUE(p.EmReproducao());
+}
+
+// 0 songs between breaks (a hand-edited file): breaks follow one another; a
+// music "folder" that is a file: nothing plays, not even advertisements.
+TEST_F(Programacao, ContadoresZeradosEPastaQueEhArquivo) {
+    A.CriarArquivos("musicas", {"m1.mp3"}, 1000);
+    A.CriarArquivos("propagandas", {"a1.mp3", "a2.mp3"}, 1000);
+    A.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = A.Pasta("musicas");
+        c.PastaPropagandas = A.Pasta("propagandas");
+        c.MusicasEntrePropagandas = 0;
+        c.TransicaoSegundos = 0;
+    });
+    A.Criar().Tocar();
+    A.Avancar(3000);
+    EXPECT_EQ(A.Tocados(), (V{"a1", "a2", "a1", "a2"}));
+
+    A.Programa.reset();
+    A.Dispositivo.Abertos.clear();
+    A.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = A.Pasta("propagandas/a1.mp3");
+        c.MusicasEntrePropagandas = 3;
+    });
+    TPrograma& q = A.Criar();
+    EXPECT_EQ(q.Titulo(), "Clique na engrenagem para escolher a pasta de músicas");
+    q.Tocar();
+    A.Avancar(1000);
+    EXPECT_TRUE(A.Tocados().empty());
+    EXPECT_EQ(A.Visao.ConfiguracoesAbertas, 1);
+    EXPECT_FALSE(q.EmReproducao());
+}
+
+TEST_F(Programacao, TextosDeStatus) {
+    PrepararRotacao();
+    A.Configurar([](TConfiguracoes& c) {
+        c.AvisoFechamento = true;
+        c.HorarioFechamento = "18:30";
+        c.NoticiasAtivas = true;
+    });
+    TPrograma& p = A.Criar();
+    A.Fila.Drenar();
+    A.Avancar(100);
+    EXPECT_EQ(p.TextosStatus()[1], "Propagandas: 3");
+    EXPECT_EQ(p.TextosStatus()[2], "Mensagens: 3");
+    EXPECT_EQ(p.TextosStatus()[3], "Propaganda em 3 músicas  ·  Notícias em 4 músicas");
+    EXPECT_EQ(p.TextosStatus()[4], "Fechamento: 18:30");
+    p.Tocar();
+    A.Avancar(1000);
+    EXPECT_EQ(p.TextosStatus()[3], "Propaganda em 1 música  ·  Notícias em 2 músicas");
+    A.Avancar(1000);
+    EXPECT_EQ(p.TextosStatus()[3], "Propaganda após esta música  ·  Notícias em 1 música");
+    A.Avancar(1000);
+    EXPECT_EQ(p.TextosStatus()[3], "Intervalo comercial  ·  Notícias em 1 música");
+    EXPECT_EQ(A.Visao.Status, p.TextosStatus());
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ambiente/uConfiguracoes.h"
+#include "ambiente/uLog.h"
+#include "ambiente/uPastas.h"
+#include "apoio/uMidia.h"
+#include "apoio/uPastaTemporaria.h"
+#include "apoio/uRelogioFalso.h"
+#include "comum/uFilaPrincipal.h"
+#include "comum/uTexto.h"
+#include "programa/uDispositivoFalso.h"
+#include "programa/uPrincipal.h"
+
+namespace ljsn::teste {
+
+// Records what the programme shows.
+class TVisaoGravada : public IVisao {
+  public:
+    void MostrarRelogio(const std::string& AHora, const std::string& AData) override {
+        Hora = AHora;
+        Data = AData;
+    }
+    void MostrarErro(const std::string& AMensagem) override { Erros.push_back(AMensagem); }
+    void MostrarTitulo(const std::string& ATitulo) override { Titulo = ATitulo; }
+    void MostrarTipo(const std::string& ATexto, TCorVisao ACor) override {
+        Tipo = ATexto;
+        CorTipo = ACor;
+    }
+    void MostrarStatus(const std::array<std::string, 5>& ATextos) override { Status = ATextos; }
+    void AtualizarLista() override { ++ListasAtualizadas; }
+    void AbrirConfiguracoes() override { ++ConfiguracoesAbertas; }
+    void MostrarLocutor(const std::string& ATexto, bool AAviso, const std::string&) override {
+        Locutor = ATexto;
+        AvisoLocutor = AAviso;
+    }
+    void MostrarOcupado(bool AOcupado) override { Ocupado.push_back(AOcupado); }
+    std::string Hora, Data, Titulo, Tipo, Locutor;
+    bool AvisoLocutor = false;
+    TCorVisao CorTipo = TCorVisao::cvCinza;
+    std::array<std::string, 5> Status;
+    std::vector<std::string> Erros;
+    std::vector<bool> Ocupado;
+    int ListasAtualizadas = 0;
+    int ConfiguracoesAbertas = 0;
+};
+
+// A programme on a data folder of its own, a fake clock and a device that
+// plays by that clock. Folders of silent files stand in for music.
+class TAmbienteProgramacao {
+  public:
+    TAmbienteProgramacao() {
+        DefinirPastaDados(FPasta.Caminho() + "dados");
+        DefinirHoraDoLog([this] { return Relogio.Agora(); });
+    }
+    ~TAmbienteProgramacao() {
+        Programa.reset();
+        DefinirHoraDoLog(nullptr);
+    }
+    std::string Pasta(const std::string& ANome) const { return FPasta / ANome; }
+    // Silent files "NOME.ext" of AMs each in the folder.
+    std::string CriarArquivos(const std::string& APasta,
+                              const std::vector<std::string>& ANomes,
+                              int AMs) {
+        for (const auto& n : ANomes) {
+            CriarWavSilencioso(Pasta(APasta) + "/" + n, AMs);
+        }
+        return Pasta(APasta);
+    }
+    // Edits the settings saved before the programme starts.
+    void Configurar(const std::function<void(TConfiguracoes&)>& AEditar) {
+        TConfiguracoes c;
+        c.Carregar();
+        AEditar(c);
+        c.Salvar();
+    }
+    TPrograma& Criar(const std::vector<std::string>& AArgs = {}) {
+        TOpcoesPrograma opcoes;
+        opcoes.CaminhoExecutavel = "/teste/lojasonorante";
+        opcoes.Linha = LerLinhaComando(AArgs);
+        Programa = std::make_unique<TPrograma>(Relogio, Fila, Visao, Dispositivo, opcoes);
+        Programa->Iniciar();
+        Fila.Drenar();
+        return *Programa;
+    }
+    // Runs the programme for AMs of fake time, one tick per 100 ms.
+    void Avancar(int AMs) {
+        for (int t = 0; t < AMs; t += 100) {
+            Relogio.Avancar(100);
+            Fila.Drenar();
+            Programa->Tick();
+        }
+    }
+    // The display names of the files the device opened, in order.
+    std::vector<std::string> Tocados() const {
+        std::vector<std::string> r;
+        for (const auto& a : Dispositivo.Abertos) {
+            r.push_back(NomeExibicao(a));
+        }
+        return r;
+    }
+    std::string Log() const {
+        std::string r;
+        std::error_code erro;
+        for (const auto& e : std::filesystem::directory_iterator(FPasta / "dados/Logs", erro)) {
+            r += LerArquivo(e.path().string());
+        }
+        return r;
+    }
+    std::vector<std::string> LinhasDoLog(const std::string& ACategoria) const {
+        std::vector<std::string> r;
+        const std::string marca = "[" + ACategoria + "]";
+        for (const auto& linha : DividirLinhas(Log())) {
+            const auto p = linha.find(marca);
+            if (p != std::string::npos) {
+                r.push_back(Aparar(linha.substr(p + marca.size())));
+            }
+        }
+        return r;
+    }
+
+    TPastaTemporaria FPasta;
+    TRelogioFalso Relogio{CodificarData(2026, 12, 9) + CodificarHora(10, 0, 30)};
+    TFilaSimples Fila;
+    TVisaoGravada Visao;
+    TDispositivoFalso Dispositivo{Relogio};
+    std::unique_ptr<TPrograma> Programa;
+};
+
+}  // namespace ljsn::teste
