@@ -34,9 +34,8 @@ class TFonteTom final : public IFonteAudio {
 
 }  // namespace
 
-// One 10 ms block (480 frames at 48 kHz) with three channels playing and
-// their gains ramping, as during a crossfade with a jingle on top. The
-// counter "fracao_tempo_real" is the block's cost over its 10 ms of audio.
+// One 10 ms block (441 frames at 44.1 kHz) with three channels playing and
+// their gains ramping, as during a crossfade with a jingle on top.
 static void BM_BlocoDe10msTresCanais(benchmark::State& AEstado) {
     TMotor motor;
     for (const char* alias : {"musica", "musica2", "teste"}) {
@@ -44,7 +43,7 @@ static void BM_BlocoDe10msTresCanais(benchmark::State& AEstado) {
         motor.Enviar(std::string("setaudio ") + alias + " volume to 700");
         motor.Enviar(std::string("play ") + alias);
     }
-    std::vector<float> bloco(480 * 2);
+    std::vector<float> bloco(441 * 2);
     int volume = 0;
     for (auto _ : AEstado) {
         AEstado.PauseTiming();
@@ -52,7 +51,7 @@ static void BM_BlocoDe10msTresCanais(benchmark::State& AEstado) {
         motor.Enviar("setaudio musica volume to " + std::to_string(volume));
         motor.Enviar("setaudio musica2 volume to " + std::to_string(1000 - volume));
         volume = (volume + 10) % 1000;
-        motor.AguardarDados(480);
+        motor.AguardarDados(441);
         AEstado.ResumeTiming();
         motor.Renderizar(bloco);
         benchmark::DoNotOptimize(bloco.data());

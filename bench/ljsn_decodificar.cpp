@@ -1,4 +1,4 @@
-// Decodes files as the engine does (48 kHz stereo float) or at their own
+// Decodes files as the engine does (44.1 kHz stereo float) or at their own
 // format (--nativo), as fast as possible, and prints the time taken: the
 // engine's side of the decoding benchmark.
 #include <chrono>
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         std::string erro;
         auto d = ljsn::TDecodificador::Abrir(
             arquivo,
-            nativo ? ljsn::TDecodificador::TFormato{} : ljsn::TDecodificador::TFormato{48000, 2},
+            nativo ? ljsn::TDecodificador::TFormato{} : ljsn::TDecodificador::TFormato{44100, 2},
             &erro);
         if (!d) {
             std::fprintf(stderr, "%s: %s\n", arquivo.c_str(), erro.c_str());

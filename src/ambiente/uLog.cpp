@@ -71,7 +71,9 @@ std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::s
                                                   d.Minuto,
                                                   d.Segundo,
                                                   d.Milissegundo);
-    std::string etiqueta = "[" + std::string(ACategoria) + "]";
+    std::string etiqueta = "[";
+    etiqueta += ACategoria;
+    etiqueta += ']';
     const std::size_t largura = ContarCaracteres(etiqueta);
     if (largura < 10) {
         etiqueta.append(10 - largura, ' ');

@@ -89,7 +89,10 @@ void GravarArquivoAtomico(const std::string& ACaminho, std::string_view ABytes) 
     if (pasta.empty()) {
         pasta = ".";
     }
-    std::string modelo = (pasta / ("." + destino.filename().string() + ".XXXXXX")).string();
+    std::string temporario = ".";
+    temporario += destino.filename().string();
+    temporario += ".XXXXXX";
+    std::string modelo = (pasta / temporario).string();
     const int fd = ::mkstemp(modelo.data());
     if (fd < 0) {
         throw std::system_error(errno, std::generic_category(), "criar " + modelo);

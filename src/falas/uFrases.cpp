@@ -165,7 +165,8 @@ std::string AplicarEmpresa(std::string_view ATexto,
     for (const TMarcador& m : kMarcadores) {
         const std::string forma = Juntar(Palavra(m, AGenero), nome);
         const std::string marcador(m.Marcador);
-        const std::string capitalizado = "{" + Capitalizar(marcador.substr(1));
+        std::string capitalizado = "{";
+        capitalizado += Capitalizar(marcador.substr(1));
         r = SubstituirTudo(r, capitalizado, Capitalizar(forma));
         r = SubstituirSemCaixa(r, marcador, forma);
     }

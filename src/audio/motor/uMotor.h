@@ -63,7 +63,7 @@ static_assert(std::is_trivially_copyable_v<TComandoMotor>);
 // the speech channel. SDL's callback and the offline output both call it.
 class TMotor final : public IDispositivoMidia {
   public:
-    static constexpr int kTaxaPadrao = 48000;
+    static constexpr int kTaxaPadrao = 44100;
     static constexpr std::size_t kCanais = 32;
 
     explicit TMotor(int ATaxa = kTaxaPadrao);

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Whole-process playback cost: our headless program playing a 5-minute MP3
+# against `ffplay -nodisp -autoexit` on the same file, both on SDL's dummy
+# driver, for SEGUNDOS of real time each (default 60). Reports CPU seconds per
+# minute of audio and the resident memory (peak) of each.
+set -euo pipefail
+construcao=${1:-build-bench}
+segundos=${SEGUNDOS:-60}
+midia="$construcao/midia-bench"
+mkdir -p "$midia"
+[ -f "$midia/5min.mp3" ] || ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi \
+    -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(2*PI*0.1*t))*t)|0.3*sin(2*PI*(330+110*sin(2*PI*0.13*t))*t)':s=44100:d=300" \
+    -c:a libmp3lame -b:a 192k "$midia/5min.mp3"
+dados=$(mktemp -d)
+trap 'rm -rf "$dados"' EXIT
+mkdir -p "$dados/musicas"
+cp "$midia/5min.mp3" "$dados/musicas/"
+printf '[Geral]\r\nPastaMusicas=%s\r\nTocarAoIniciar=1\r\nTransicaoSegundos=0\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=0\r\n' \
+    "$dados/musicas" > "$dados/config.ini"
+
+tique=$(getconf CLK_TCK)
+medir() {  # command...: runs it for $segundos, prints "cpu_s rss_kb hwm_kb"
+    "$@" >/dev/null 2>&1 &
+    local pid=$!
+    sleep "$segundos"
+    local stat rss hwm
+    stat=$(cut -d' ' -f14,15 "/proc/$pid/stat")
+    rss=$(awk '/VmRSS/ { print $2 }' "/proc/$pid/status")
+    hwm=$(awk '/VmHWM/ { print $2 }' "/proc/$pid/status")
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    awk -v s="$stat" -v t="$tique" -v r="$rss" -v h="$hwm" 'BEGIN { split(s, a, " "); printf "%.3f %d %d\n", (a[1] + a[2]) / t, r, h }'
+}
+export SDL_AUDIODRIVER=dummy
+read -r nosso_cpu nosso_rss nosso_hwm < <(medir "$construcao/lojasonorante" --sem-janela --dados "$dados" --driver-audio dummy)
+read -r ffplay_cpu ffplay_rss ffplay_hwm < <(medir ffplay -nodisp -autoexit -loglevel quiet "$dados/musicas/5min.mp3")
+por_minuto() { awk -v c="$1" -v s="$segundos" 'BEGIN { printf "%.3f", c * 60 / s }'; }
+printf "%-14s %18s %12s %12s\n" "" "CPU s/min audio" "RSS (MB)" "pico (MB)"
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+printf "%-14s %18s %12s %12s\n" "lojasonorante" "$(por_minuto "$nosso_cpu")" "$(mb "$nosso_rss")" "$(mb "$nosso_hwm")"
+printf "%-14s %18s %12s %12s\n" "ffplay" "$(por_minuto "$ffplay_cpu")" "$(mb "$ffplay_rss")" "$(mb "$ffplay_hwm")"
