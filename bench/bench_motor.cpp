@@ -56,9 +56,9 @@ static void BM_BlocoDe10msTresCanais(benchmark::State& AEstado) {
         motor.Renderizar(bloco);
         benchmark::DoNotOptimize(bloco.data());
     }
-    AEstado.counters["fracao_tempo_real"] =
-        benchmark::Counter(static_cast<double>(AEstado.iterations()) * 0.010,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // Seconds of audio mixed per second of CPU: 100 means the block costs 1 %.
+    AEstado.counters["x_tempo_real"] = benchmark::Counter(
+        static_cast<double>(AEstado.iterations()) * 0.010, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_BlocoDe10msTresCanais)->Unit(benchmark::kMicrosecond);
 

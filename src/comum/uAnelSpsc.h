@@ -4,9 +4,9 @@
 #include <atomic>
 #include <bit>
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <type_traits>
-#include <vector>
 
 namespace ljsn {
 
@@ -21,17 +21,20 @@ class TAnelSpsc {
     static_assert(std::atomic<std::size_t>::is_always_lock_free);
 
   public:
+    // The memory is not cleared: a slot is only read after it was written, and
+    // untouched pages of a large ring cost no resident memory.
     explicit TAnelSpsc(std::size_t ACapacidade)
-        : FDados(std::bit_ceil(std::max<std::size_t>(ACapacidade, 2))),
-          FMascara(FDados.size() - 1) {}
+        : FTamanho(std::bit_ceil(std::max<std::size_t>(ACapacidade, 2))),
+          FDados(new T[FTamanho]),
+          FMascara(FTamanho - 1) {}
 
-    std::size_t Capacidade() const { return FDados.size(); }
+    std::size_t Capacidade() const { return FTamanho; }
 
     // Producer thread only. Returns how many items fitted.
     std::size_t Escrever(std::span<const T> AItens) {
         const std::size_t escrita = FEscrita.load(std::memory_order_relaxed);
         const std::size_t leitura = FLeitura.load(std::memory_order_acquire);
-        const std::size_t n = std::min(AItens.size(), FDados.size() - (escrita - leitura));
+        const std::size_t n = std::min(AItens.size(), FTamanho - (escrita - leitura));
         for (std::size_t i = 0; i < n; ++i) {
             FDados[(escrita + i) & FMascara] = AItens[i];
         }
@@ -42,8 +45,8 @@ class TAnelSpsc {
 
     // Producer thread only: room left.
     std::size_t Livre() const {
-        return FDados.size() - (FEscrita.load(std::memory_order_relaxed) -
-                                FLeitura.load(std::memory_order_acquire));
+        return FTamanho - (FEscrita.load(std::memory_order_relaxed) -
+                           FLeitura.load(std::memory_order_acquire));
     }
 
     // Consumer thread only. Returns how many items were read.
@@ -90,7 +93,8 @@ class TAnelSpsc {
     }
 
   private:
-    std::vector<T> FDados;
+    std::size_t FTamanho;
+    std::unique_ptr<T[]> FDados;
     std::size_t FMascara;
     alignas(64) std::atomic<std::size_t> FEscrita{0};  // own cache line: no false sharing
     alignas(64) std::atomic<std::size_t> FLeitura{0};

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stop_token>
 #include <thread>
+#include <vector>
 
 #include "audio/motor/uFonteAudio.h"
 #include "comum/uAnelSpsc.h"

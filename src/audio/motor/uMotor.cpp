@@ -19,9 +19,11 @@ namespace {
 
 constexpr std::size_t kQuadrosBloco = 1024;  // the mixer works in slices of this
 constexpr int kMaxComandosPorBloco = 64;     // a burst cannot stretch one callback
-constexpr double kSegundosAnel = 2.0;        // decoded audio kept ahead per stream
+// Decoded audio kept ahead per stream: 65 536 frames (1.5 s at 44.1 kHz), a
+// power of two so the ring uses all it allocates.
+constexpr std::size_t kQuadrosAnel = 65536;
 constexpr double kSegundosPreenchimento = 0.2;
-constexpr double kSegundosFala = 8.0;
+constexpr std::size_t kQuadrosFala = 131072;  // 3 s of speech ahead of the mixer
 
 }  // namespace
 
@@ -29,7 +31,7 @@ TMotor::TMotor(int ATaxa)
     : FTaxa(ATaxa),
       FComandos(1024),
       FAposentados(1024),
-      FFala(static_cast<std::size_t>(ATaxa * kSegundosFala) * 2),
+      FFala(kQuadrosFala * 2),
       FMistura(kQuadrosBloco * 2),
       FTemp(kQuadrosBloco * 2) {
     for (auto& c : FCanaisAudio) {
@@ -142,7 +144,7 @@ bool TMotor::AbrirAlias(const std::string& AAlias,
     const std::int64_t duracao = AFonte->DuracaoMs();
     auto* fluxo = new TFluxo(std::move(AFonte),
                              0,
-                             static_cast<std::size_t>(FTaxa * kSegundosAnel),
+                             kQuadrosAnel,
                              static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
     const std::uint32_t seq = FProximaSeq;
     if (!Postar(
@@ -261,7 +263,7 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             }
             auto* fluxo = new TFluxo(std::move(fonte),
                                      quadro,
-                                     static_cast<std::size_t>(FTaxa * kSegundosAnel),
+                                     kQuadrosAnel,
                                      static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
             const std::uint32_t seq = FProximaSeq;
             if (!Postar({T::tcTrocarFluxo, canal, 0, 0.0f, fluxo})) {
