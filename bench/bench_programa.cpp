@@ -31,6 +31,12 @@ class TDispositivoInstantaneo final : public IDispositivoMidia {
     long FPosicao = 1000;
 };
 
+// No speech engine: the announcer stays idle.
+class TFabricaVozMuda final : public IFabricaVoz {
+  public:
+    std::unique_ptr<IVozSapi> Criar() override { return nullptr; }
+};
+
 }  // namespace
 
 // One tick with 20 000 tracks loaded and a song playing.
@@ -51,8 +57,9 @@ static void BM_TickCom20000Faixas(benchmark::State& AEstado) {
     TFilaSimples fila;
     TVisaoNula visao;
     TDispositivoInstantaneo dispositivo;
+    TFabricaVozMuda voz;
     {
-        TPrograma programa(relogio, fila, visao, dispositivo, TOpcoesPrograma{});
+        TPrograma programa(relogio, fila, visao, dispositivo, voz, TOpcoesPrograma{});
         programa.Iniciar();
         programa.Tocar();
         for (auto _ : AEstado) {

@@ -69,7 +69,8 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
     });
 
     {
-        TPrograma programa(relogio, fila, visao, som->Motor(), std::move(AOpcoes));
+        TPrograma programa(
+            relogio, fila, visao, som->Motor(), som->FabricaVoz(), std::move(AOpcoes));
         programa.Iniciar();
         std::printf("%s %s rodando sem janela (audio: %s). Dados em %s. Ctrl+C encerra.\n",
                     kNomePrograma,

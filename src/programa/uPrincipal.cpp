@@ -11,6 +11,7 @@
 #include "ambiente/uPastas.h"
 #include "comum/uTexto.h"
 #include "falas/uFrases.h"
+#include "locutor/uVozEdge.h"
 
 namespace ljsn {
 
@@ -44,11 +45,13 @@ TPrograma::TPrograma(TRelogio& ARelogio,
                      TFilaPrincipal& AFila,
                      IVisao& AVisao,
                      IDispositivoMidia& ADispositivo,
+                     IFabricaVoz& AFabricaVoz,
                      TOpcoesPrograma AOpcoes)
     : FRelogio(ARelogio),
       FFila(AFila),
       FVisao(AVisao),
       FDispositivo(ADispositivo),
+      FFabricaVoz(AFabricaVoz),
       FOpcoes(std::move(AOpcoes)) {}
 
 void TPrograma::Iniciar() {
@@ -72,6 +75,7 @@ void TPrograma::Iniciar() {
                  kVersaoPrograma,
                  FOpcoes.CaminhoExecutavel,
                  FOpcoes.Linha.Argumentos);
+    FLocutor = std::make_unique<TLocutor>(FFabricaVoz, FRelogio);
     FLoudnessAtual = -999;
 
     std::error_code erro;
@@ -81,8 +85,10 @@ void TPrograma::Iniciar() {
     conversores.Mensagens = [](const std::string& ATexto) {
         return ConverterMarcadoresAntigos(ATexto);
     };
+    conversores.Voz = [](const std::string& ANome) { return TVozEdge::NomeAtual(ANome); };
     FConfig->Carregar(conversores);
     FVolumeGeral = std::clamp(FConfig->Volume, 0, 100);
+    AplicarConfiguracoes();
 
     CarregarListas();
     GravarLogFmt("INICIO",
@@ -97,6 +103,7 @@ void TPrograma::Iniciar() {
                                                              FConfig->NoticiasCadaMusicas,
                                                              FConfig->NoticiasQuantidade)
                                          : std::string("desligadas"));
+    FMinutosSemData = FConfig->DatasMinutos / 2;
     AtualizarStatus();
     if (FOpcoes.Linha.Comando != 0) {
         const int acao = FOpcoes.Linha.Comando;
@@ -127,6 +134,11 @@ void TPrograma::ExecutarAcao(int AAcao) {
         case 2:
             Proxima();
             break;
+        case 3: {
+            const TDataHora d = DecodificarDataHora(Agora());
+            AnunciarHoraCerta(d.Hora, d.Minuto);
+            break;
+        }
         default:
             break;
     }
@@ -149,7 +161,18 @@ TPrograma::~TPrograma() {
     FPlayer = nullptr;
     FPlayerA.reset();
     FPlayerB.reset();
+    FLocutor.reset();
     RecolherLeitores(true);
+}
+
+void TPrograma::AplicarConfiguracoes() {
+    FLocutor->DefinirNomeVoz(FConfig->Voz);
+    FLocutor->DefinirVelocidade(FConfig->VelocidadeVoz);
+    FLocutor->DefinirTom(FConfig->TomVoz);
+    for (std::size_t i = 0; i < kTiposFala; ++i) {
+        FLocutor->DefinirVolume(static_cast<TTipoFala>(i), FConfig->VolumesFala[i]);
+    }
+    FLocutor->DefinirVolumeFundo(FConfig->VolumeFundo);
 }
 
 double TPrograma::Agora() const {
@@ -163,6 +186,7 @@ void TPrograma::Tick() {
 void TPrograma::ExecutarTick() {
     const double agora = Agora();
     FVisao.MostrarRelogio(FormatarHoraMinutoSegundo(agora), FormatarDataPorExtenso(agora));
+    VerificarMinuto();
 
     if (FAutoTocar) {
         FAutoTocar = false;
@@ -171,7 +195,21 @@ void TPrograma::ExecutarTick() {
         }
     }
 
-    AtualizarNiveis(1.0);
+    if (!EstaTocando()) {
+        FLocutor->DescartarAutomaticas();
+    }
+    FLocutor->Processar(static_cast<int>(kIntervaloTickMs));
+    AtualizarNiveis(FLocutor->Fator());
+    if (!FLocutor->TextoAtual().empty()) {
+        FVisao.MostrarLocutor(
+            FLocutor->TextoAtual(), !FLocutor->UltimoErro().empty(), FLocutor->UltimoErro());
+    } else {
+        FVisao.MostrarLocutor(std::string(), false, FLocutor->UltimoErro());
+    }
+    if (FPararAposLocutor && !FLocutor->Ativo()) {
+        FPararAposLocutor = false;
+        Parar();
+    }
 
     // The end of the current item.
     if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {

@@ -18,6 +18,8 @@
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uVerificar.h"
+#include "locutor/uLocutor.h"
+#include "locutor/voz/uVozSapi.h"
 #include "programa/uVisao.h"
 
 namespace ljsn {
@@ -74,6 +76,7 @@ class TPrograma {
               TFilaPrincipal& AFila,
               IVisao& AVisao,
               IDispositivoMidia& ADispositivo,
+              IFabricaVoz& AFabricaVoz,
               TOpcoesPrograma AOpcoes);
     // The orderly shutdown: settings saved, "FIM" logged, workers stopped.
     ~TPrograma();
@@ -106,6 +109,12 @@ class TPrograma {
     // The levels of both players for this tick, under the announcer's
     // ducking factor (0..1).
     void AtualizarNiveis(double AFator);
+    // The minute events (run when the system clock's minute changed) and the
+    // time announcement, with the weather when fresh.
+    void VerificarMinuto();
+    void AnunciarHoraCerta(int AHora, int AMinuto);
+    // The "Falar" box: the shop's markers expanded, spoken as a call.
+    void FalarAgora(const std::string& ATexto);
     // The volume slider (0..100).
     void DefinirVolumeGeral(int AVolume);
     int VolumeGeral() const { return FVolumeGeral; }
@@ -114,6 +123,8 @@ class TPrograma {
 
     // State the face and the tests read.
     TConfiguracoes& Config() { return *FConfig; }
+    TLocutor& Locutor() { return *FLocutor; }
+    bool PararAposLocutor() const { return FPararAposLocutor; }
     const TConfiguracoes& Config() const { return *FConfig; }
     bool PrimeiraExecucao() const { return FPrimeiraExecucao; }
     const std::vector<std::string>& Musicas() const { return FMusicas; }
@@ -141,6 +152,7 @@ class TPrograma {
     // Start-up, tick, shutdown.
     void ExecutarTick();
     void RegistrarErro(const std::exception& AErro);
+    void AplicarConfiguracoes();
 
     // The queue.
     void CarregarListas();
@@ -185,6 +197,7 @@ class TPrograma {
     TFilaPrincipal& FFila;
     IVisao& FVisao;
     IDispositivoMidia& FDispositivo;
+    IFabricaVoz& FFabricaVoz;
     TOpcoesPrograma FOpcoes;
     TDonoThread FDono;
     // Calls queued by workers check it before touching the programme.
@@ -195,6 +208,7 @@ class TPrograma {
     TPlayer* FPlayer = nullptr;
     TPlayer* FPlayerSaindo = nullptr;
     std::unique_ptr<TConfiguracoes> FConfig;
+    std::unique_ptr<TLocutor> FLocutor;
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;
     bool FPrimeiraExecucao = false;
@@ -227,6 +241,12 @@ class TPrograma {
     std::int32_t FEntradaMs = 0;
     double FLoudnessAtual = -999;
     double FAjusteAtual = 0;
+
+    int FUltimoMinuto = -1;
+    int FMinutosSemMensagem = 0;
+    int FIndiceMensagem = -1;
+    int FMinutosSemData = 0;
+    int FIndiceData = -1;
 
     std::int32_t FPosicao = 0;
     std::int32_t FDuracao = 0;

@@ -325,6 +325,7 @@ bool TPrograma::IniciarNoticias() {
 void TPrograma::InterromperNoticias() {
     if (FNoticiasNoAr) {
         FNoticiasNoAr = false;
+        FLocutor->Cancelar();
     }
 }
 

@@ -204,6 +204,9 @@ void TPrograma::Pausar() {
             FPlayer->Continuar();
         }
     }
+    if (!EstaTocando()) {
+        FLocutor->DescartarAutomaticas();
+    }
     if (FEmReproducao) {
         AtualizarTipo();
     }
@@ -213,6 +216,7 @@ void TPrograma::Pausar() {
 void TPrograma::Parar() {
     FEntradaMs = 0;
     FPausadoNasNoticias = false;
+    FLocutor->DescartarAutomaticas();
     FEmReproducao = false;
     FTocandoPropaganda = false;
     FTocandoVinheta = false;

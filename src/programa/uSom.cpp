@@ -7,6 +7,7 @@ namespace ljsn {
 std::unique_ptr<TSom> TSom::Criar(const TOpcoes& AOpcoes, std::string* AErro) {
     std::unique_ptr<TSom> som(new TSom());
     som->FMotor = std::make_unique<TMotor>();
+    som->FFabricaVoz = std::make_unique<TFabricaVozEspeak>(*som->FMotor);
     if (!AOpcoes.GravarSaida.empty()) {
         som->FGravador = TGravadorWav::Criar(AOpcoes.GravarSaida, som->FMotor->Taxa(), 2, AErro);
         if (!som->FGravador) {
@@ -27,6 +28,7 @@ TSom::~TSom() {
         FMotor->DefinirGravador(nullptr);
     }
     FGravador.reset();
+    FFabricaVoz.reset();
     FMotor.reset();
 }
 

@@ -7,6 +7,7 @@
 #include "audio/motor/uGravadorWav.h"
 #include "audio/motor/uMotor.h"
 #include "audio/motor/uSaida.h"
+#include "locutor/voz/uVozEspeak.h"
 
 namespace ljsn {
 
@@ -27,6 +28,7 @@ class TSom {
     ~TSom();
 
     TMotor& Motor() { return *FMotor; }
+    IFabricaVoz& FabricaVoz() { return *FFabricaVoz; }
     const std::string& Driver() const { return FSaida->Driver(); }
     // Logs the engine's fault counters when they grew, at most once a minute.
     void VerificarContadores(std::uint32_t ATique);
@@ -34,6 +36,7 @@ class TSom {
   private:
     TSom() = default;
     std::unique_ptr<TMotor> FMotor;
+    std::unique_ptr<TFabricaVozEspeak> FFabricaVoz;
     std::unique_ptr<TGravadorWav> FGravador;
     std::unique_ptr<TSaidaSdl> FSaida;
     TContadoresMotor FRegistrados;

@@ -36,7 +36,7 @@ class CruzamentoReal : public testing::Test {
             c.Volume = 100;
         });
         TOpcoesPrograma opcoes;
-        A.Programa = std::make_unique<TPrograma>(A.Relogio, A.Fila, A.Visao, FMotor, opcoes);
+        A.Programa = std::make_unique<TPrograma>(A.Relogio, A.Fila, A.Visao, FMotor, A.Voz, opcoes);
         A.Programa->Iniciar();
         return *A.Programa;
     }

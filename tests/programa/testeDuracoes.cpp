@@ -45,7 +45,8 @@ TEST(Duracoes, LotesDe25) {
     a.CriarArquivos("musicas", nomes, 1000);
     a.Configurar([&](TConfiguracoes& c) { c.PastaMusicas = a.Pasta("musicas"); });
     TOpcoesPrograma opcoes;
-    a.Programa = std::make_unique<TPrograma>(a.Relogio, a.Fila, a.Visao, a.Dispositivo, opcoes);
+    a.Programa =
+        std::make_unique<TPrograma>(a.Relogio, a.Fila, a.Visao, a.Dispositivo, a.Voz, opcoes);
     TPrograma& p = *a.Programa;
     p.Iniciar();
     EXPECT_EQ(p.TextosStatus()[0], "Músicas: 60");

@@ -7,6 +7,7 @@
 #include "ambiente/uPastas.h"
 #include "apoio/uPastaTemporaria.h"
 #include "apoio/uRelogioFalso.h"
+#include "apoio/uVozFalsa.h"
 #include "comum/uTexto.h"
 #include "programa/uPrincipal.h"
 
@@ -48,7 +49,7 @@ class Programa : public testing::Test {
         opcoes.CaminhoExecutavel = "/opt/ls/lojasonorante";
         opcoes.Linha = LerLinhaComando({"/bandeja", "--sem-janela"});
         opcoes.ValorRelogio = ARelogio;
-        auto p = std::make_unique<TPrograma>(FRelogio, FFila, FVisao, FDispositivo, opcoes);
+        auto p = std::make_unique<TPrograma>(FRelogio, FFila, FVisao, FDispositivo, FVoz, opcoes);
         p->Iniciar();
         return p;
     }
@@ -59,6 +60,7 @@ class Programa : public testing::Test {
     TFilaSimples FFila;
     TVisaoGravada FVisao;
     TDispositivoNulo FDispositivo;
+    TFabricaVozFalsa FVoz{FRelogio};
 };
 
 }  // namespace

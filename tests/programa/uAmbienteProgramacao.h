@@ -12,6 +12,7 @@
 #include "apoio/uMidia.h"
 #include "apoio/uPastaTemporaria.h"
 #include "apoio/uRelogioFalso.h"
+#include "apoio/uVozFalsa.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uTexto.h"
 #include "programa/uDispositivoFalso.h"
@@ -83,7 +84,7 @@ class TAmbienteProgramacao {
         TOpcoesPrograma opcoes;
         opcoes.CaminhoExecutavel = "/teste/lojasonorante";
         opcoes.Linha = LerLinhaComando(AArgs);
-        Programa = std::make_unique<TPrograma>(Relogio, Fila, Visao, Dispositivo, opcoes);
+        Programa = std::make_unique<TPrograma>(Relogio, Fila, Visao, Dispositivo, Voz, opcoes);
         Programa->Iniciar();
         Fila.Drenar();
         return *Programa;
@@ -125,10 +126,11 @@ class TAmbienteProgramacao {
     }
 
     TPastaTemporaria FPasta;
-    TRelogioFalso Relogio{CodificarData(2026, 12, 9) + CodificarHora(10, 0, 30)};
+    TRelogioFalso Relogio{CodificarData(2026, 12, 9) + CodificarHora(10, 5, 30)};
     TFilaSimples Fila;
     TVisaoGravada Visao;
     TDispositivoFalso Dispositivo{Relogio};
+    TFabricaVozFalsa Voz{Relogio};
     std::unique_ptr<TPrograma> Programa;
 };
 

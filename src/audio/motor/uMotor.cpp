@@ -294,13 +294,17 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
 }
 
 std::size_t TMotor::EscreverFala(std::span<const float> AAmostras) {
-    const std::size_t n = FFala.Escrever(AAmostras);
+    const std::size_t n = FFala.Escrever(AAmostras) / 2;
+    FFalaEscrita.fetch_add(n, std::memory_order_relaxed);
     FFala.Notificar();
-    return n / 2;
+    return n;
 }
 
-void TMotor::LimparFala() {
-    Postar({TComandoMotor::TTipo::tcLimparFala, 0});
+void TMotor::DescartarFala() {
+    // Only the mixer may take from the ring; it drops up to this mark.
+    FFalaDescartarAte.store(FFalaEscrita.load(std::memory_order_relaxed),
+                            std::memory_order_release);
+    FFala.Notificar();
 }
 
 void TMotor::MarcarFalaProduzindo(bool ASim) {
@@ -337,11 +341,6 @@ void TMotor::AplicarComandos() {
 
 void TMotor::Aplicar(const TComandoMotor& AComando) {
     using T = TComandoMotor::TTipo;
-    if (AComando.Tipo == T::tcLimparFala) {
-        const std::size_t n = FFala.Descartar(FFala.Capacidade()) / 2;
-        FFalaConsumida.fetch_add(n, std::memory_order_release);
-        return;
-    }
     TCanal& c = FCanaisAudio[AComando.Canal];
     switch (AComando.Tipo) {
         case T::tcAnexar:
@@ -408,8 +407,6 @@ void TMotor::Aplicar(const TComandoMotor& AComando) {
             } else {
                 AplicarPendente(c);
             }
-            break;
-        case T::tcLimparFala:
             break;
     }
 }
@@ -510,6 +507,14 @@ void TMotor::RenderizarBloco(float* ASaida, std::size_t AQuadros) {
         if (canal.Fluxo != nullptr) {
             MisturarCanal(canal, mistura, AQuadros);
         }
+    }
+    // Speech the producer withdrew is dropped unplayed.
+    const std::uint64_t descartarAte = FFalaDescartarAte.load(std::memory_order_acquire);
+    const std::uint64_t consumida = FFalaConsumida.load(std::memory_order_relaxed);
+    if (descartarAte > consumida) {
+        const std::size_t n =
+            FFala.Descartar(static_cast<std::size_t>(descartarAte - consumida) * 2) / 2;
+        FFalaConsumida.fetch_add(n, std::memory_order_release);
     }
     // Speech is produced already at its volume.
     float* temp = FTemp.data();

@@ -48,7 +48,6 @@ struct TComandoMotor {
         tcVolume,       // ramped over one tick
         tcVolumeJa,     // the first volume after opening: at once
         tcTrocarFluxo,  // seek: the new stream replaces the old, not playing
-        tcLimparFala,
     };
     TTipo Tipo = TTipo::tcTocar;
     std::uint8_t Canal = 0;
@@ -85,13 +84,16 @@ class TMotor final : public IDispositivoMidia {
     void DefinirGravador(TGravadorWav* AGravador) { FGravador.store(AGravador); }
 
     // The speech channel. One producer thread writes stereo frames at the
-    // engine's rate; the main thread may clear what was not played yet.
+    // engine's rate and counts them; the mixer counts what it played or
+    // dropped, so the producer knows when its speech has been heard.
     std::size_t EscreverFala(std::span<const float> AAmostras);
     std::size_t LivreFala() const { return FFala.Livre() / 2; }
-    // Frames of speech played or cleared so far (any thread).
+    // Producer thread: frames written so far.
+    std::uint64_t FalaEscrita() const { return FFalaEscrita.load(std::memory_order_relaxed); }
+    // Producer thread: drops everything written so far that was not played.
+    void DescartarFala();
+    // Frames of speech played or dropped so far (any thread).
     std::uint64_t FalaConsumida() const { return FFalaConsumida.load(std::memory_order_acquire); }
-    // Main thread.
-    void LimparFala();
     // Producer thread: while set, offline rendering waits for speech frames.
     void MarcarFalaProduzindo(bool ASim);
 
@@ -176,6 +178,8 @@ class TMotor final : public IDispositivoMidia {
     TAnelSpsc<TFluxo*> FAposentados;
     TAnelSpsc<float> FFala;
     std::atomic<std::uint64_t> FFalaConsumida{0};
+    std::atomic<std::uint64_t> FFalaEscrita{0};
+    std::atomic<std::uint64_t> FFalaDescartarAte{0};
     std::atomic<bool> FFalaProduzindo{false};
     std::atomic<std::uint64_t> FFaltas{0};
     std::atomic<std::uint64_t> FSaturadas{0};

@@ -370,7 +370,8 @@ TEST_F(Motor, FalaEntraNaMistura) {
     EXPECT_EQ(s[480 * 2], 0.0f);
     EXPECT_EQ(FMotor.FalaConsumida(), 480u);
     FMotor.EscreverFala(voz);
-    FMotor.LimparFala();
+    EXPECT_EQ(FMotor.FalaEscrita(), 960u);
+    FMotor.DescartarFala();
     const auto t = Render(480);
     EXPECT_EQ(*std::max_element(t.begin(), t.end()), 0.0f);
     EXPECT_EQ(FMotor.FalaConsumida(), 960u);

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comum/uRelogio.h"
+#include "comum/uTipos.h"
+#include "comum/uVerificar.h"
+#include "locutor/voz/uVozSapi.h"
+
+namespace ljsn {
+
+enum class TFaseLocutor : std::uint8_t { flOcioso, flAbaixando, flFalando, flSubindo };
+
+// The announcer: a queue of texts spoken one after another while the music is
+// lowered (the ducking factor Fator, from VolumeFundo/100 to 1) and raised
+// again afterwards. It speaks with a local voice, or with a natural voice
+// through the browser bridge, falling back to a local voice for five minutes
+// when the natural one fails. Main thread only.
+class TLocutor {
+  public:
+    TLocutor(IFabricaVoz& AFabrica, TRelogio& ARelogio);
+    ~TLocutor();
+    TLocutor(const TLocutor&) = delete;
+    TLocutor& operator=(const TLocutor&) = delete;
+
+    void Anunciar(const std::string& ATexto, TTipoFala ATipo);
+    void FalarImediato(const std::string& ATexto, TTipoFala ATipo);
+    void Processar(int AIntervaloMs);
+    void Cancelar();
+    void DescartarAutomaticas();
+    bool Ocupado() const;
+    void SemDescida();
+
+    bool Ativo() const { return FFase != TFaseLocutor::flOcioso || !FFila.empty(); }
+    double Fator() const { return FFator; }
+    const std::string& TextoAtual() const { return FTextoAtual; }
+    const std::string& UltimoErro() const { return FUltimoErro; }
+    TFaseLocutor Fase() const { return FFase; }
+    std::size_t NaFila() const { return FFila.size(); }
+
+    int VolumeFundo() const { return FVolumeFundo; }
+    void DefinirVolumeFundo(int AValor) { FVolumeFundo = AValor; }
+    int TempoFade() const { return FTempoFade; }
+    void DefinirTempoFade(int AValor) { FTempoFade = AValor; }
+    const std::string& NomeVoz() const { return FNomeVoz; }
+    void DefinirNomeVoz(const std::string& ANome);
+    int Velocidade() const { return FVelocidade; }
+    void DefinirVelocidade(int AValor);
+    int Tom() const { return FTom; }
+    void DefinirTom(int AValor) { FTom = AValor; }
+    int Volume(TTipoFala ATipo) const { return FVolumes[IndiceFala(ATipo)]; }
+    void DefinirVolume(TTipoFala ATipo, int AValor);
+
+    static bool Automatica(TTipoFala ATipo);
+    static bool EhVozNatural(const std::string& ANome);
+    static bool EhPortuguesBrasil(const TTokenVoz& AToken);
+    // The voices to offer: bridge voices, then natural and local Brazilian ones.
+    std::vector<std::string> VozesDisponiveis();
+    // The voice in use, for messages and the fallback decisions.
+    std::string VozAtiva();
+
+  private:
+    struct TEntrada {
+        std::string Texto;
+        TTipoFala Tipo;
+    };
+
+    bool GarantirVoz();
+    void AplicarVoz();
+    bool AtivarReserva();
+    int VolumeAtual() const { return FVolumes[IndiceFala(FTipoAtual)]; }
+    bool FalarTexto(const std::string& ATexto);
+    bool FalhouVozNatural();
+    bool IniciarProxima();
+    bool AindaFalando();
+    std::vector<TTokenVoz> ListarTokens();
+    void PararFala();
+
+    IFabricaVoz& FFabrica;
+    TRelogio& FRelogio;
+    TDonoThread FDono;
+
+    std::unique_ptr<IVozSapi> FVoz;
+    std::deque<TEntrada> FFila;
+    TFaseLocutor FFase = TFaseLocutor::flOcioso;
+    double FFator = 1.0;
+    int FVolumeFundo = 20;
+    int FTempoFade = 2000;
+    std::string FTextoAtual;
+    std::string FNomeVoz;
+    int FVelocidade = 0;
+    int FTom = 0;
+    std::array<int, kTiposFala> FVolumes = {80, 80, 80, 80, 80, 80, 80};
+    TTipoFala FTipoAtual = TTipoFala::tfHoraCerta;
+    bool FAtualAutomatica = false;
+    std::string FUltimoErro;
+    std::uint32_t FInicioFala = 0;
+    std::uint32_t FReservaAte = 0;
+    bool FUsaEdge = false;
+    std::string FVozEdge;
+    bool FFalaEdge = false;
+};
+
+}  // namespace ljsn

@@ -1,0 +1,84 @@
+// The minute events: the time on the hour, closing time, the shop's messages
+// and the commemorative dates.
+#include "falas/uDatas.h"
+#include "falas/uFrases.h"
+#include "programa/uPrincipal.h"
+
+namespace ljsn {
+
+void TPrograma::VerificarMinuto() {
+    // The system clock: the LJSN_RELOGIO override moves only what is shown.
+    const TDataHora agora = DecodificarDataHora(FRelogio.Agora());
+    const int m = agora.Hora * 60 + agora.Minuto;
+    if (m == FUltimoMinuto) {
+        return;
+    }
+    FUltimoMinuto = m;
+    const TConfiguracoes& c = *FConfig;
+
+    if (c.HoraCerta && agora.Minuto == 0) {
+        AnunciarHoraCerta(agora.Hora, 0);
+    }
+
+    const int fechamento = c.MinutoFechamento();
+    if (c.AvisoFechamento && fechamento != -1) {
+        if (m == fechamento) {
+            FLocutor->Anunciar(FraseFechamento(c.NomeEmpresa, c.GeneroEmpresa),
+                               TTipoFala::tfFechamento);
+            if (c.PararNoFechamento) {
+                FPararAposLocutor = true;
+            }
+        } else {
+            for (const int aviso : c.ListaAvisos()) {
+                if (aviso == fechamento - m) {
+                    FLocutor->Anunciar(FraseAvisoFechamento(c.NomeEmpresa, c.GeneroEmpresa, aviso),
+                                       TTipoFala::tfFechamento);
+                    break;
+                }
+            }
+        }
+    }
+
+    const bool tocando = EstaTocando();
+    if (c.MinutosEntreMensagens > 0 && !c.Mensagens.empty() && tocando) {
+        if (++FMinutosSemMensagem >= c.MinutosEntreMensagens) {
+            FMinutosSemMensagem = 0;
+            FIndiceMensagem = (FIndiceMensagem + 1) % static_cast<int>(c.Mensagens.size());
+            FLocutor->Anunciar(
+                AplicarEmpresa(c.Mensagens[static_cast<std::size_t>(FIndiceMensagem)],
+                               c.NomeEmpresa,
+                               c.GeneroEmpresa),
+                TTipoFala::tfMensagem);
+        }
+    }
+
+    if (!c.DatasAtivas.empty() && tocando) {
+        if (++FMinutosSemData >= c.DatasMinutos) {
+            FMinutosSemData = 0;
+            const auto frases = FrasesDoDia(c.DatasAtivas,
+                                            c.DatasDiasAntes,
+                                            c.Aniversario,
+                                            c.GeneroEmpresa,
+                                            c.NomeEmpresa,
+                                            FRelogio.Agora());
+            if (!frases.empty()) {
+                FIndiceData = (FIndiceData + 1) % static_cast<int>(frases.size());
+                FLocutor->Anunciar(frases[static_cast<std::size_t>(FIndiceData)],
+                                   TTipoFala::tfData);
+            }
+        }
+    }
+    // The weather and news refreshes join with their features.
+}
+
+void TPrograma::AnunciarHoraCerta(int AHora, int AMinuto) {
+    FLocutor->Anunciar(FraseHoraCerta(FConfig->NomeEmpresa, FConfig->GeneroEmpresa, AHora, AMinuto),
+                       TTipoFala::tfHoraCerta);
+}
+
+void TPrograma::FalarAgora(const std::string& ATexto) {
+    FLocutor->Anunciar(AplicarEmpresa(ATexto, FConfig->NomeEmpresa, FConfig->GeneroEmpresa),
+                       TTipoFala::tfChamada);
+}
+
+}  // namespace ljsn
