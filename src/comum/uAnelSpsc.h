@@ -4,6 +4,7 @@
 #include <atomic>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <type_traits>
@@ -76,19 +77,24 @@ class TAnelSpsc {
         return FEscrita.load(std::memory_order_acquire) - FLeitura.load(std::memory_order_relaxed);
     }
 
-    // Producer thread: wakes a consumer blocked in EsperarDados (offline use).
-    void Notificar() { FEscrita.notify_all(); }
+    // Producer thread (or whoever changes what APronto reads): wakes a
+    // consumer blocked in EsperarDados. Offline use only.
+    void Notificar() {
+        FAvisos.fetch_add(1, std::memory_order_release);
+        FAvisos.notify_all();
+    }
     // Consumer thread, never the real-time one: blocks until at least
-    // AMinimo items are ready or APronto() turns true (checked after each
-    // notification from the producer).
+    // AMinimo items are ready or APronto() turns true. The notice count is
+    // read before the checks, so a notice given after them always wakes us.
     template <typename TPronto>
     void EsperarDados(std::size_t AMinimo, TPronto APronto) const {
         while (true) {
+            const std::uint32_t avisos = FAvisos.load(std::memory_order_acquire);
             const std::size_t escrita = FEscrita.load(std::memory_order_acquire);
             if (escrita - FLeitura.load(std::memory_order_relaxed) >= AMinimo || APronto()) {
                 return;
             }
-            FEscrita.wait(escrita, std::memory_order_acquire);
+            FAvisos.wait(avisos, std::memory_order_acquire);
         }
     }
 
@@ -98,6 +104,7 @@ class TAnelSpsc {
     std::size_t FMascara;
     alignas(64) std::atomic<std::size_t> FEscrita{0};  // own cache line: no false sharing
     alignas(64) std::atomic<std::size_t> FLeitura{0};
+    std::atomic<std::uint32_t> FAvisos{0};
 };
 
 }  // namespace ljsn

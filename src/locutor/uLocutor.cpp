@@ -91,9 +91,18 @@ void TLocutor::Processar(int AIntervaloMs) {
             if (AindaFalando()) {
                 break;
             }
-            if (FReservaAte == 0 && !FTextoAtual.empty() && FalhouVozNatural() && AtivarReserva() &&
-                FalarTexto(FTextoAtual)) {
-                break;
+            if (FReservaAte == 0 && !FTextoAtual.empty() && FalhouVozNatural() && AtivarReserva()) {
+                if (FalarTexto(FTextoAtual)) {
+                    break;
+                }
+                // The fallback failed at once too (the bridge could not open):
+                // one step further down, as a text that fails to start does,
+                // rather than losing the text.
+                RegistrarFalhaDeFala();
+                if (EhVozNatural(VozAtiva()) && AtivarReserva() && FalarTexto(FTextoAtual)) {
+                    break;
+                }
+                FFalaEdge = false;  // nothing was spoken through the bridge
             }
             if (FFalaEdge && !FTextoAtual.empty()) {
                 GravarLog("LOCUTOR",
@@ -137,16 +146,20 @@ bool TLocutor::IniciarProxima() {
         if (FalarTexto(FTextoAtual)) {
             return true;
         }
-        std::string erro = "o locutor nao conseguiu falar com a voz \"" + VozAtiva() + "\"";
-        if (FFalaEdge) {
-            erro += " (" + TVozEdge::Instancia().UltimoErro() + ")";
-        }
-        GravarLog("ERRO", erro);
+        RegistrarFalhaDeFala();
         if (EhVozNatural(VozAtiva()) && AtivarReserva() && FalarTexto(FTextoAtual)) {
             return true;
         }
     }
     return false;
+}
+
+void TLocutor::RegistrarFalhaDeFala() {
+    std::string erro = "o locutor nao conseguiu falar com a voz \"" + VozAtiva() + "\"";
+    if (FFalaEdge) {
+        erro += " (" + TVozEdge::Instancia().UltimoErro() + ")";
+    }
+    GravarLog("ERRO", erro);
 }
 
 bool TLocutor::FalarTexto(const std::string& ATexto) {

@@ -75,6 +75,7 @@ class TLocutor {
     bool AtivarReserva();
     int VolumeAtual() const { return FVolumes[IndiceFala(FTipoAtual)]; }
     bool FalarTexto(const std::string& ATexto);
+    void RegistrarFalhaDeFala();
     bool FalhouVozNatural();
     bool IniciarProxima();
     bool AindaFalando();

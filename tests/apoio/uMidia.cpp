@@ -25,8 +25,9 @@ std::string Citar(const std::string& ATexto) {
 }
 }  // namespace
 
-void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos) {
-    const auto dados = static_cast<std::uint32_t>(AMilissegundos) * 8;
+void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos, int ATaxa) {
+    const auto dados =
+        static_cast<std::uint32_t>(static_cast<std::int64_t>(AMilissegundos) * ATaxa / 1000);
     std::string w = "RIFF";
     auto u32 = [&](std::uint32_t v) {
         for (int i = 0; i < 4; ++i) {
@@ -42,8 +43,8 @@ void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos) {
     u32(16);
     u16(1);
     u16(1);
-    u32(8000);
-    u32(8000);
+    u32(static_cast<std::uint32_t>(ATaxa));
+    u32(static_cast<std::uint32_t>(ATaxa));
     u16(1);
     u16(8);
     w += "data";

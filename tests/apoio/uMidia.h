@@ -21,7 +21,7 @@ void GerarTom(const std::string& ACaminho,
 
 // A silent 8 kHz mono 8-bit WAV of AMilissegundos, written directly (fast
 // enough for folders of thousands of files).
-void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos);
+void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos, int ATaxa = 8000);
 
 // Runs a shell command; returns its exit status.
 int Rodar(const std::string& AComando);

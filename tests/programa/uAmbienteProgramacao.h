@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <stdlib.h>
+
 #include "ambiente/uConfiguracoes.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
@@ -56,12 +58,15 @@ class TVisaoGravada : public IVisao {
 class TAmbienteProgramacao {
   public:
     TAmbienteProgramacao() {
+        // No browser for the natural voices, whatever this machine has.
+        ::setenv("LJSN_EDGE", (FPasta.Caminho() + "sem-navegador").c_str(), 1);
         DefinirPastaDados(FPasta.Caminho() + "dados");
         DefinirHoraDoLog([this] { return Relogio.Agora(); });
     }
     ~TAmbienteProgramacao() {
         Programa.reset();
         DefinirHoraDoLog(nullptr);
+        ::unsetenv("LJSN_EDGE");
     }
     std::string Pasta(const std::string& ANome) const { return FPasta / ANome; }
     // Silent files "NOME.ext" of AMs each in the folder.

@@ -307,8 +307,8 @@ void TMotor::DescartarFala() {
     FFala.Notificar();
 }
 
-void TMotor::MarcarFalaProduzindo(bool ASim) {
-    FFalaProduzindo.store(ASim, std::memory_order_release);
+void TMotor::ContarFalaPendente(int ADelta) {
+    FFalasPendentes.fetch_add(ADelta, std::memory_order_acq_rel);
     FFala.Notificar();
 }
 
@@ -578,7 +578,7 @@ void TMotor::AguardarDados(std::size_t AQuadros) {
         }
     }
     FFala.EsperarDados(std::min(quadros * 2, FFala.Capacidade()),
-                       [this] { return !FFalaProduzindo.load(std::memory_order_acquire); });
+                       [this] { return FFalasPendentes.load(std::memory_order_acquire) <= 0; });
 }
 
 }  // namespace ljsn

@@ -94,8 +94,10 @@ class TMotor final : public IDispositivoMidia {
     void DescartarFala();
     // Frames of speech played or dropped so far (any thread).
     std::uint64_t FalaConsumida() const { return FFalaConsumida.load(std::memory_order_acquire); }
-    // Producer thread: while set, offline rendering waits for speech frames.
-    void MarcarFalaProduzindo(bool ASim);
+    // Speech asked for but not fully produced yet: +1 when a text is handed
+    // to the speech thread, -1 when that thread is done with it. While any is
+    // pending, offline rendering waits for speech frames. Any thread.
+    void ContarFalaPendente(int ADelta);
 
     // Audio thread. Interleaved stereo float.
     void Renderizar(std::span<float> ASaida);
@@ -180,7 +182,7 @@ class TMotor final : public IDispositivoMidia {
     std::atomic<std::uint64_t> FFalaConsumida{0};
     std::atomic<std::uint64_t> FFalaEscrita{0};
     std::atomic<std::uint64_t> FFalaDescartarAte{0};
-    std::atomic<bool> FFalaProduzindo{false};
+    std::atomic<int> FFalasPendentes{0};
     std::atomic<std::uint64_t> FFaltas{0};
     std::atomic<std::uint64_t> FSaturadas{0};
     std::atomic<std::uint64_t> FGravacaoPerdida{0};

@@ -205,7 +205,6 @@ class TSintetizador {
             Concluir(APedido, motor);
             return;
         }
-        motor.MarcarFalaProduzindo(true);
         const espeak_ERROR rc = espeak_Synth(APedido.Texto.c_str(),
                                              APedido.Texto.size() + 1,
                                              0,
@@ -229,7 +228,7 @@ class TSintetizador {
         }
         APedido.Fim.store(AMotor.FalaEscrita());
         APedido.Produzido.store(true);
-        AMotor.MarcarFalaProduzindo(false);
+        AMotor.ContarFalaPendente(-1);
     }
 
     bool PrepararConversor(int ATaxaMotor) {
@@ -361,6 +360,7 @@ class TVozEspeak final : public IVozSapi {
         pedido->Volume = FVolume;
         pedido->Motor = &FMotor;
         FAtual = pedido;
+        FMotor.ContarFalaPendente(+1);
         FConsumidaVista = FMotor.FalaConsumida();
         FUltimoAvanco = std::chrono::steady_clock::now();
         TSintetizador::Instancia().Enviar(std::move(pedido));
