@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
+
+#include <gtest/gtest.h>
 
 #include "apoio/uSinais.h"
 #include "audio/motor/uMotor.h"
