@@ -48,7 +48,10 @@ bool TLocutor::EhPortuguesBrasil(const TTokenVoz& AToken) {
     if (AToken.Idioma.empty()) {
         return MaiusculasAZ(AToken.Descricao).find("BRAZIL") != std::string::npos;
     }
-    return (";" + MaiusculasAZ(AToken.Idioma) + ";").find(";416;") != std::string::npos;
+    std::string lista = ";";
+    lista += MaiusculasAZ(AToken.Idioma);
+    lista += ';';
+    return lista.find(";416;") != std::string::npos;
 }
 
 void TLocutor::Anunciar(const std::string& ATexto, TTipoFala ATipo) {
