@@ -93,9 +93,10 @@ int main() {
             }
             quadros += s.size() / 2;
         }
-        std::printf("de Anunciar a primeira amostra de fala na mistura: %.0f ms (descida de %d ms)\n",
-                    1000.0 * static_cast<double>(primeiro) / taxa,
-                    locutor.TempoFade());
+        std::printf(
+            "de Anunciar a primeira amostra de fala na mistura: %.0f ms (descida de %d ms)\n",
+            1000.0 * static_cast<double>(primeiro) / taxa,
+            locutor.TempoFade());
     }
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "ambiente/uPastas.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
+#include "comum/uTexto.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
 
@@ -77,6 +78,18 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
                     kVersaoPrograma,
                     som->Driver().c_str(),
                     PastaDados().c_str());
+        const std::string celular = programa.TextoCelular();
+        if (!celular.empty()) {
+            std::printf("Controle pelo celular: %s  (PIN %s)\n",
+                        SubstituirTudo(celular, "\r\n", "  ou  ").c_str(),
+                        programa.Config().CelularPin.c_str());
+        } else if (programa.Config().CelularAtivo && programa.Config().CelularPin.empty()) {
+            std::printf(
+                "Controle pelo celular ligado, mas sem PIN: defina Pin em [Celular] no "
+                "config.ini.\n");
+        } else if (programa.Config().CelularAtivo) {
+            std::printf("Controle pelo celular: %s\n", programa.TextosStatus()[3].c_str());
+        }
         std::fflush(stdout);
 
         const auto intervalo = std::chrono::milliseconds(kIntervaloTickMs);

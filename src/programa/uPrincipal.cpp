@@ -66,6 +66,10 @@ void TPrograma::Iniciar() {
     FPlayerA = std::make_unique<TPlayer>(FDispositivo, "musica");
     FPlayerB = std::make_unique<TPlayer>(FDispositivo, "musica2");
     FPlayer = FPlayerA.get();
+    FControle = std::make_unique<TControleRemoto>(FFila, FRelogio);
+    FControle->DefinirOnComando([this](const std::string& AAcao, const TJson& ADados) {
+        return ExecutarComando(AAcao, ADados);
+    });
 
     InstalarRelatorDeFalhas();
     LimparLogsAntigos();
@@ -105,6 +109,7 @@ void TPrograma::Iniciar() {
                                          : std::string("desligadas"));
     FMinutosSemData = FConfig->DatasMinutos / 2;
     AtualizarStatus();
+    AtualizarControleRemoto();
     if (FOpcoes.Linha.Comando != 0) {
         const int acao = FOpcoes.Linha.Comando;
         std::weak_ptr<TPrograma*> vivo = FVivo;
@@ -157,6 +162,7 @@ TPrograma::~TPrograma() {
     } catch (const std::exception& e) {
         GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
     }
+    FControle.reset();
     FPlayerSaindo = nullptr;
     FPlayer = nullptr;
     FPlayerA.reset();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uVerificar.h"
+#include "controle/uControleRemoto.h"
 #include "locutor/uLocutor.h"
 #include "locutor/voz/uVozSapi.h"
 #include "programa/uVisao.h"
@@ -53,6 +55,12 @@ std::string NomeExibicao(const std::string& ACaminho);
 // without regard to case or accents. Unreadable folders are skipped and
 // folder links are followed once.
 std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas);
+
+// An action the command handler refuses, with the message for the user.
+class TErroComando : public std::runtime_error {
+  public:
+    explicit TErroComando(const std::string& AMensagem);
+};
 
 // What the program was started with.
 struct TOpcoesPrograma {
@@ -98,6 +106,15 @@ class TPrograma {
     void Pausar();
     void Parar();
     void Proxima();
+    // The command handler of the phone and the quick controls: "estado" and
+    // "comando"; empty for any other action; throws TErroComando.
+    std::string ExecutarComando(const std::string& AAcao, const TJson& ADados);
+    std::string MontarEstado(bool ACompleto, const std::string& AMensagem);
+    // Starts or stops the control server per the settings.
+    void AtualizarControleRemoto();
+    // The phone addresses while the control server listens, else empty.
+    std::string TextoCelular() const;
+    TControleRemoto& Controle() { return *FControle; }
     // The play/pause toggle of the tray, the taskbar and the switch.
     void TocarOuPausar();
     // The private action messages (1 play/pause, 2 next, 3 time now, 4 quick
@@ -209,6 +226,8 @@ class TPrograma {
     TPlayer* FPlayerSaindo = nullptr;
     std::unique_ptr<TConfiguracoes> FConfig;
     std::unique_ptr<TLocutor> FLocutor;
+    std::unique_ptr<TControleRemoto> FControle;
+    std::string FInfo;  // the tag line of the current item
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;
     bool FPrimeiraExecucao = false;

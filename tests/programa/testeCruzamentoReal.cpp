@@ -40,9 +40,10 @@ class CruzamentoReal : public testing::Test {
         A.Programa->Iniciar();
         return *A.Programa;
     }
-    TAmbienteProgramacao A;
+    // The engine outlives the programme, whose players close their aliases on it.
     TMotor FMotor;
     TSaidaOffline FSaida{FMotor};
+    TAmbienteProgramacao A;
 };
 
 }  // namespace

@@ -19,6 +19,10 @@ constexpr std::size_t kQuadrosTick = kTaxa / 10;
 // while it is down, and the tone is back at full level about 2 s after the
 // speech ends.
 TEST(LocucaoReal, MusicaAbaixaEnquantoOLocutorFala) {
+    // The engine and the voice outlive the programme that uses them.
+    TMotor motor;
+    TSaidaOffline saida(motor);
+    TFabricaVozEspeak voz(motor);
     TAmbienteProgramacao a;
     GerarTom(a.Pasta("musicas/tom.wav"), 60, 1000, 0.5, {"-c:a", "pcm_f32le"}, kTaxa);
     a.Configurar([&](TConfiguracoes& c) {
@@ -29,9 +33,6 @@ TEST(LocucaoReal, MusicaAbaixaEnquantoOLocutorFala) {
         c.VolumeFundo = 20;
         c.VolumesFala[IndiceFala(TTipoFala::tfChamada)] = 100;
     });
-    TMotor motor;
-    TSaidaOffline saida(motor);
-    TFabricaVozEspeak voz(motor);
     TOpcoesPrograma opcoes;
     a.Programa = std::make_unique<TPrograma>(a.Relogio, a.Fila, a.Visao, motor, voz, opcoes);
     TPrograma& p = *a.Programa;

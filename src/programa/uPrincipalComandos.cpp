@@ -1,0 +1,182 @@
+// The command handler the phone and the quick controls share, the state
+// report, and the control server's start and stop.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "ambiente/uLog.h"
+#include "comum/uTexto.h"
+#include "falas/uChamadas.h"
+#include "programa/uPrincipal.h"
+
+namespace ljsn {
+
+namespace {
+
+// A key's value, or ADefault when absent or null; a value of the wrong type
+// throws the JSON reader's own message.
+std::string LerTexto(const TJson& ADados, const char* AChave) {
+    auto it = ADados.find(AChave);
+    return (it == ADados.end() || it->is_null()) ? std::string() : it->get<std::string>();
+}
+
+bool LerBooleano(const TJson& ADados, const char* AChave, bool APadrao) {
+    auto it = ADados.find(AChave);
+    return (it == ADados.end() || it->is_null()) ? APadrao : it->get<bool>();
+}
+
+int LerInteiroJson(const TJson& ADados, const char* AChave, int APadrao) {
+    auto it = ADados.find(AChave);
+    if (it == ADados.end() || it->is_null()) {
+        return APadrao;
+    }
+    // Read as a number first: a huge or fractional value must not overflow.
+    const double v = it->get<double>();
+    if (std::isnan(v)) {
+        return APadrao;
+    }
+    return static_cast<int>(std::clamp(v,
+                                       static_cast<double>(std::numeric_limits<int>::min()),
+                                       static_cast<double>(std::numeric_limits<int>::max())));
+}
+
+}  // namespace
+
+TErroComando::TErroComando(const std::string& AMensagem) : std::runtime_error(AMensagem) {}
+
+std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& ADados) {
+    VERIFICAR_OU(FDono.NaThreadDona()) {
+        return {};
+    }
+    if (AAcao == "estado") {
+        return MontarEstado(LerBooleano(ADados, "completo", false), std::string());
+    }
+    if (AAcao != "comando") {
+        return {};
+    }
+    const std::string acao = LerTexto(ADados, "acao");
+    GravarLog("COMANDO", "celular/controles rapidos: " + acao);
+    std::string mensagem;
+    if (acao == "tocar") {
+        if (EstaPausado()) {
+            Pausar();
+        } else if (FPlayer->Estado() != TEstadoPlayer::epTocando) {
+            if (FMusicas.empty()) {
+                throw TErroComando("Nenhuma música configurada no programa.");
+            }
+            TocarProxima();
+        }
+    } else if (acao == "pausar") {
+        if (FPlayer->Estado() == TEstadoPlayer::epTocando ||
+            (FNoticiasNoAr && !FPausadoNasNoticias)) {
+            Pausar();
+        }
+    } else if (acao == "proxima") {
+        if (FMusicas.empty()) {
+            throw TErroComando("Nenhuma música configurada no programa.");
+        }
+        Proxima();
+    } else if (acao == "parar") {
+        Parar();
+    } else if (acao == "volume") {
+        DefinirVolumeGeral(LerInteiroJson(ADados, "valor", FVolumeGeral));
+    } else if (acao == "horacerta") {
+        const TDataHora d = DecodificarDataHora(Agora());
+        AnunciarHoraCerta(d.Hora, d.Minuto);
+    } else if (acao == "falar") {
+        const std::string texto = Aparar(PrimeirosCaracteres(LerTexto(ADados, "texto"), 500));
+        if (texto.empty()) {
+            throw TErroComando("Digite o que o locutor vai falar.");
+        }
+        FLocutor->Anunciar(texto, TTipoFala::tfChamada);
+    } else if (acao == "chamada") {
+        const auto modelos = CarregarChamadas();
+        const int indice = LerInteiroJson(ADados, "indice", -1);
+        if (indice < 0 || indice >= static_cast<int>(modelos.size())) {
+            throw TErroComando("Escolha uma chamada.");
+        }
+        TCamposChamada campos;
+        campos.Caixa = LerInteiroJson(ADados, "caixa", 1);
+        campos.Nome = LerTexto(ADados, "nome");
+        campos.Setor = LerTexto(ADados, "setor");
+        campos.Placa = LerTexto(ADados, "placa");
+        campos.Item = LerTexto(ADados, "item");
+        const bool repetir = LerBooleano(ADados, "repetir", false);
+        const TChamadaMontada chamada = MontarChamada(modelos[static_cast<std::size_t>(indice)],
+                                                      campos,
+                                                      FConfig->NomeEmpresa,
+                                                      FConfig->GeneroEmpresa);
+        if (!chamada.Faltando.empty()) {
+            throw TErroComando("Preencha: " + chamada.Faltando + ".");
+        }
+        FLocutor->Anunciar(chamada.Texto, TTipoFala::tfChamada);
+        if (repetir) {
+            FLocutor->Anunciar(chamada.Texto, TTipoFala::tfChamada);
+        }
+        mensagem = "Chamada enviada ao locutor.";
+    } else {
+        throw TErroComando("Comando desconhecido.");
+    }
+    return MontarEstado(false, mensagem);
+}
+
+std::string TPrograma::MontarEstado(bool ACompleto, const std::string& AMensagem) {
+    TJson e = TJson::object();
+    std::string situacao = "parado";
+    if (EstaPausado()) {
+        situacao = "pausado";
+    } else if (FEmReproducao && (FPlayer->Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr)) {
+        situacao = "tocando";
+    }
+    std::string tipo = "musica";
+    if (FNoticiasNoAr) {
+        tipo = "noticias";
+    } else if (FTocandoVinheta) {
+        tipo = "vinheta";
+    } else if (FTocandoPropaganda) {
+        tipo = "propaganda";
+    }
+    const bool parado = situacao == "parado";
+    e["situacao"] = situacao;
+    e["tipo"] = tipo;
+    e["faixa"] = parado ? std::string() : FTitulo;
+    e["posicao"] = FPosicao;
+    e["duracao"] = FDuracao;
+    e["volume"] = FVolumeGeral;
+    e["locutor"] = FLocutor->TextoAtual();
+    e["aseguir"] = FTextosStatus[3];
+    e["info"] = parado ? std::string() : FInfo;
+    if (!AMensagem.empty()) {
+        e["mensagem"] = AMensagem;
+    }
+    if (ACompleto) {
+        e["chamadas"] = CarregarChamadas();
+    }
+    // Names read from disk may hold bytes that are not UTF-8: replaced, not fatal.
+    return e.dump(-1, ' ', false, TJson::error_handler_t::replace);
+}
+
+void TPrograma::AtualizarControleRemoto() {
+    if (!FConfig->CelularAtivo || FConfig->CelularPin.empty()) {
+        FControle->Parar();
+        return;
+    }
+    if (!FControle->Ativo()) {
+        const std::string erro = FControle->Iniciar(FConfig->CelularPorta, FConfig->CelularPin);
+        if (!erro.empty()) {
+            // Shown where the next-item text is, until the status texts are rebuilt.
+            FTextosStatus[3] = erro;
+            FVisao.MostrarStatus(FTextosStatus);
+            GravarLog("ERRO", erro);
+        }
+    }
+}
+
+std::string TPrograma::TextoCelular() const {
+    if (!FControle || !FControle->Ativo()) {
+        return {};
+    }
+    return EnderecoCelular(FControle->Porta());
+}
+
+}  // namespace ljsn

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string_view>
+
+namespace ljsn {
+
+// The files built into the program ("CONTROLE", "CEL_MANIFEST",
+// "CEL_ICONE192", "CEL_ICONE512", "CEL_MASKABLE", "CEL_APPLE"); empty for a
+// name that does not exist. Any thread.
+std::string_view Recurso(std::string_view ANome);
+
+}  // namespace ljsn
