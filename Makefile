@@ -15,6 +15,8 @@ dependencias:
 
 dependencias-testes:
 	@scripts/instalar-dependencias.sh testes
+	@if [ ! -d tests/e2e/node_modules/playwright-core ] && [ -f tests/e2e/package-lock.json ]; then \
+		cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error; fi
 
 run: dependencias
 	@cmake -S . -B $(CONSTRUCAO_RUN) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLJSN_TESTES=OFF >/dev/null

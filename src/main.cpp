@@ -128,6 +128,13 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", kNomePrograma, kVersaoPrograma);
         return 0;
     }
+    if (linha.MedirLoudnessPedido) {
+        // A tool for the shop and support: no programme, one line per file.
+        for (const auto& arquivo : linha.MedirLoudness) {
+            std::printf("%s\n", LinhaLoudness(arquivo).c_str());
+        }
+        return 0;
+    }
     if (!linha.Erros.empty()) {
         for (const auto& erro : linha.Erros) {
             std::fprintf(stderr, "lojasonorante: %s\n", erro.c_str());

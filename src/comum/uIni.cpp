@@ -6,8 +6,12 @@
 
 namespace ljsn {
 
-TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto) {
-    TArquivoIni ini;
+bool TArquivoIni::MesmaChave(std::string_view A, std::string_view B) const {
+    return FChavesComCaixa ? A == B : IguaisSemCaixaAZ(A, B);
+}
+
+TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCaixa) {
+    TArquivoIni ini(AChavesComCaixa);
     TSecao* atual = nullptr;
     std::string_view texto = ATexto;
     if (ComecaCom(texto, "\xEF\xBB\xBF")) {
@@ -47,7 +51,7 @@ TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto) {
         }
         const bool repetida =
             std::any_of(atual->Entradas.begin(), atual->Entradas.end(), [&](const TEntrada& e) {
-                return IguaisSemCaixaAZ(e.Chave, entrada.Chave);
+                return ini.MesmaChave(e.Chave, entrada.Chave);
             });
         if (!repetida) {  // the first of duplicate keys wins, as it is the one read
             atual->Entradas.push_back(std::move(entrada));
@@ -81,7 +85,7 @@ std::optional<std::string> TArquivoIni::Ler(std::string_view ASecao,
         return std::nullopt;
     }
     for (const auto& e : s->Entradas) {
-        if (IguaisSemCaixaAZ(e.Chave, AChave)) {
+        if (MesmaChave(e.Chave, AChave)) {
             return e.Valor;
         }
     }
@@ -103,7 +107,7 @@ void TArquivoIni::Escrever(std::string_view ASecao,
     // Line breaks would split the entry into lines read back differently.
     std::string valor = SubstituirTudo(SubstituirTudo(AValor, "\r", " "), "\n", " ");
     for (auto& e : s->Entradas) {
-        if (IguaisSemCaixaAZ(e.Chave, AChave)) {
+        if (MesmaChave(e.Chave, AChave)) {
             e.Valor = std::move(valor);
             return;
         }
@@ -116,8 +120,7 @@ void TArquivoIni::RemoverChave(std::string_view ASecao, std::string_view AChave)
     if (s == nullptr) {
         return;
     }
-    std::erase_if(s->Entradas,
-                  [&](const TEntrada& e) { return IguaisSemCaixaAZ(e.Chave, AChave); });
+    std::erase_if(s->Entradas, [&](const TEntrada& e) { return MesmaChave(e.Chave, AChave); });
 }
 
 void TArquivoIni::RemoverSecao(std::string_view ASecao) {

@@ -24,11 +24,12 @@ class TArquivoIni {
     // Lines longer than this are dropped as unreadable.
     static constexpr std::size_t kMaxLinha = 64 * 1024;
 
-    TArquivoIni() = default;
+    // AChavesComCaixa: keys compare exactly (file paths), not without case.
+    explicit TArquivoIni(bool AChavesComCaixa = false) : FChavesComCaixa(AChavesComCaixa) {}
     // Never fails: lines that cannot be read (binary junk, an unterminated
     // section header, a key without "=", an enormous line) are skipped, and
     // bytes that are not UTF-8 are read as Windows-1252.
-    static TArquivoIni Interpretar(std::string_view ATexto);
+    static TArquivoIni Interpretar(std::string_view ATexto, bool AChavesComCaixa = false);
 
     std::optional<std::string> Ler(std::string_view ASecao, std::string_view AChave) const;
     bool Existe(std::string_view ASecao, std::string_view AChave) const;
@@ -43,6 +44,8 @@ class TArquivoIni {
 
   private:
     TSecao* SecaoMutavel(std::string_view ANome);
+    bool MesmaChave(std::string_view A, std::string_view B) const;
+    bool FChavesComCaixa = false;
     std::vector<TSecao> FSecoes;
 };
 

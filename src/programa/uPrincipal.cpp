@@ -80,6 +80,7 @@ void TPrograma::Iniciar() {
                  FOpcoes.CaminhoExecutavel,
                  FOpcoes.Linha.Argumentos);
     FLocutor = std::make_unique<TLocutor>(FFabricaVoz, FRelogio);
+    FVolumeAuto = std::make_unique<TVolumeAuto>();
     FLoudnessAtual = -999;
 
     std::error_code erro;
@@ -167,6 +168,7 @@ TPrograma::~TPrograma() {
     FPlayer = nullptr;
     FPlayerA.reset();
     FPlayerB.reset();
+    FVolumeAuto.reset();
     FLocutor.reset();
     RecolherLeitores(true);
 }

@@ -16,6 +16,7 @@
 #include "ambiente/uInicializacao.h"
 #include "audio/motor/uDispositivoMidia.h"
 #include "audio/uPlayer.h"
+#include "audio/uVolumeAuto.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uVerificar.h"
@@ -46,6 +47,10 @@ double CalcularDeslocamentoRelogio(const std::string& AValor, double AAgoraSiste
 
 // Generation of the durations reader; -1 after shutdown began.
 extern std::atomic<std::int32_t> GeracaoAtual;
+
+// One line of "--medir-loudness": the loudness with two decimals (or
+// -999.00), a tab, the path.
+std::string LinhaLoudness(const std::string& ACaminho);
 
 // "1 música", "3 músicas".
 std::string TextoMusicas(int AQuantas);
@@ -141,6 +146,9 @@ class TPrograma {
     // State the face and the tests read.
     TConfiguracoes& Config() { return *FConfig; }
     TLocutor& Locutor() { return *FLocutor; }
+    TVolumeAuto& VolumeAuto() { return *FVolumeAuto; }
+    double LoudnessAtual() const { return FLoudnessAtual; }
+    double AjusteAtual() const { return FAjusteAtual; }
     bool PararAposLocutor() const { return FPararAposLocutor; }
     const TConfiguracoes& Config() const { return *FConfig; }
     bool PrimeiraExecucao() const { return FPrimeiraExecucao; }
@@ -227,6 +235,7 @@ class TPrograma {
     std::unique_ptr<TConfiguracoes> FConfig;
     std::unique_ptr<TLocutor> FLocutor;
     std::unique_ptr<TControleRemoto> FControle;
+    std::unique_ptr<TVolumeAuto> FVolumeAuto;
     std::string FInfo;  // the tag line of the current item
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;

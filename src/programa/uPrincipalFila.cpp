@@ -102,6 +102,10 @@ void TPrograma::CarregarListas() {
         DefinirTitulo("Clique na engrenagem para escolher a pasta de músicas");
     }
     LerDuracoes();
+    if (FConfig->VolumeAutomatico) {
+        FVolumeAuto->Analisar(FMusicas);
+        FVolumeAuto->Analisar(FPropagandas);
+    }
     AtualizarStatus();
     FVisao.AtualizarLista();
 }
@@ -239,6 +243,18 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
                               : FTocandoVinheta ? TCategoriaAudio::caVinheta
                                                 : TCategoriaAudio::caPropaganda);
     const bool ok = FPlayer->Tocar(AArquivo);
+    if (FConfig->VolumeAutomatico) {
+        // Measure what plays next before it is needed: the next
+        // advertisement, then (first in the queue) the next music.
+        if (!FPropagandas.empty()) {
+            FVolumeAuto->Priorizar(FPropagandas[static_cast<std::size_t>(
+                (FIndicePropaganda + 1) % static_cast<int>(FPropagandas.size()))]);
+        }
+        if (!FMusicas.empty()) {
+            FVolumeAuto->Priorizar(FMusicas[static_cast<std::size_t>(
+                (FIndiceMusica + 1) % static_cast<int>(FMusicas.size()))]);
+        }
+    }
     FTocandoPropaganda = AIntervalo;
     AtualizarTipo();
     DefinirTitulo(NomeExibicao(AArquivo));

@@ -136,11 +136,25 @@ void TPrograma::AtualizarNiveis(double AFator) {
 }
 
 void TPrograma::PrepararGanho(const std::string& AArquivo, bool AIntervalo) {
-    (void)AArquivo;
-    (void)AIntervalo;
     FLoudnessAtual = -999;
     FAjusteAtual = 0;
-    FPlayer->DefinirGanho(1.0);
+    if (FConfig->VolumeAutomatico) {
+        FVisao.MostrarOcupado(true);
+        FLoudnessAtual = FVolumeAuto->Loudness(AArquivo);
+        FVisao.MostrarOcupado(false);
+        if (!AIntervalo && FConfig->ReferenciaVolume <= -999 && FLoudnessAtual > -999) {
+            // The first music measured sets the level everything else follows.
+            FConfig->ReferenciaVolume = FLoudnessAtual;
+            FConfig->ReferenciaNome = NomeExibicao(AArquivo);
+            try {
+                FConfig->Salvar();
+            } catch (const std::exception& e) {
+                RegistrarErro(e);  // shown and logged; the music still starts
+            }
+        }
+        FAjusteAtual = AjusteVolumeDb(FConfig->ReferenciaVolume, FLoudnessAtual);
+    }
+    FPlayer->DefinirGanho(FConfig->VolumeAutomatico ? DbParaFator(FAjusteAtual) : 1.0);
 }
 
 bool TPrograma::EstaPausado() {

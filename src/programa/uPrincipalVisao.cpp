@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ambiente/uDuracao.h"
+#include "audio/uLoudness.h"
 #include "comum/uFormato.h"
 #include "comum/uTexto.h"
 #include "programa/uPrincipal.h"
@@ -93,6 +94,14 @@ void TPrograma::AtualizarStatus() {
                            ? "Fechamento: " + c.HorarioFechamento
                            : std::string();
     FVisao.MostrarStatus(FTextosStatus);
+}
+
+}  // namespace ljsn
+
+namespace ljsn {
+
+std::string LinhaLoudness(const std::string& ACaminho) {
+    return FormatarDecimal(MedirLoudness(ACaminho), 2, 2) + "\t" + ACaminho;
 }
 
 }  // namespace ljsn
