@@ -1,7 +1,9 @@
 #include "audio/uLoudness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 #include "audio/motor/uDecodificador.h"
 
@@ -40,14 +42,16 @@ TMedidorLoudness::TMedidorLoudness(int ATaxa, int ACanais)
     FPotencias.reserve(4096);
 }
 
-void TMedidorLoudness::Alimentar(const float* AAmostras, std::size_t AQuadros) {
+// AAmostra(q, c) gives channel c of frame q, whatever the layout.
+template <typename TAmostra>
+void TMedidorLoudness::Processar(TAmostra AAmostra, std::size_t AQuadros) {
     const int medidos = std::min(FCanais, kMaxCanais);
     const TCoeficientes p = FFiltro.Prateleira;
     const TCoeficientes h = FFiltro.PassaAltas;
     for (std::size_t q = 0; q < AQuadros; ++q) {
-        const float* quadro = AAmostras + q * static_cast<std::size_t>(FCanais);
+        double energia = 0;
         for (int c = 0; c < medidos; ++c) {
-            const double x = quadro[c];
+            const double x = AAmostra(q, c);
             TEstado& s1 = FPrateleira[static_cast<std::size_t>(c)];
             const double y = p.B0 * x + p.B1 * s1.X1 + p.B2 * s1.X2 - p.A1 * s1.Y1 - p.A2 * s1.Y2;
             s1.X2 = s1.X1;
@@ -60,14 +64,30 @@ void TMedidorLoudness::Alimentar(const float* AAmostras, std::size_t AQuadros) {
             s2.X1 = y;
             s2.Y2 = s2.Y1;
             s2.Y1 = z;
-            FSoma += z * z;
+            energia += z * z;
         }
+        if (FAquecimento > 0) {
+            --FAquecimento;
+            continue;
+        }
+        FSoma += energia;
         if (++FQuadro == FQuadrosBloco) {
             FPotencias.push_back(FSoma / static_cast<double>(FQuadrosBloco));
             FQuadro = 0;
             FSoma = 0;
         }
     }
+}
+
+void TMedidorLoudness::Alimentar(const float* AAmostras, std::size_t AQuadros) {
+    const auto canais = static_cast<std::size_t>(FCanais);
+    Processar(
+        [&](std::size_t q, int c) { return AAmostras[q * canais + static_cast<std::size_t>(c)]; },
+        AQuadros);
+}
+
+void TMedidorLoudness::AlimentarPlanar(const float* const* APlanos, std::size_t AQuadros) {
+    Processar([&](std::size_t q, int c) { return APlanos[c][q]; }, AQuadros);
 }
 
 double TMedidorLoudness::Resultado() const {
@@ -107,18 +127,154 @@ double LoudnessDasPotencias(const std::vector<double>& APotencias) {
     return -0.691 + 10.0 * std::log10(soma / static_cast<double>(n));
 }
 
+namespace {
+
+// Feeds AQuadros frames from AInicio of a decoded piece into a measurer.
+void Alimentar(TMedidorLoudness& AMedidor,
+               const float* const* APlanos,
+               bool APlanar,
+               int ACanais,
+               std::size_t AInicio,
+               std::size_t AQuadros) {
+    if (AQuadros == 0) {
+        return;
+    }
+    if (APlanar) {
+        std::vector<const float*> planos(static_cast<std::size_t>(ACanais));
+        for (int c = 0; c < ACanais; ++c) {
+            planos[static_cast<std::size_t>(c)] = APlanos[c] + AInicio;
+        }
+        AMedidor.AlimentarPlanar(planos.data(), AQuadros);
+    } else {
+        AMedidor.Alimentar(APlanos[0] + AInicio * static_cast<std::size_t>(ACanais), AQuadros);
+    }
+}
+
+// Copies frames [AInicio, AInicio + AQuadros) of a piece, interleaved, to the end of ADestino.
+void Copiar(std::vector<float>& ADestino,
+            const float* const* APlanos,
+            bool APlanar,
+            int ACanais,
+            std::size_t AInicio,
+            std::size_t AQuadros) {
+    for (std::size_t q = AInicio; q < AInicio + AQuadros; ++q) {
+        for (int c = 0; c < ACanais; ++c) {
+            ADestino.push_back(APlanar ? APlanos[c][q]
+                                       : APlanos[0][q * static_cast<std::size_t>(ACanais) +
+                                                    static_cast<std::size_t>(c)]);
+        }
+    }
+}
+
+// The same audio, decoded by two decoders: equal, and not silence (where a
+// misplaced start would go unnoticed).
+bool MesmoTrecho(const std::vector<float>& A, const std::vector<float>& B) {
+    if (A.empty() || A.size() != B.size()) {
+        return false;
+    }
+    double energia = 0;
+    for (std::size_t i = 0; i < A.size(); ++i) {
+        if (std::abs(A[i] - B[i]) > 1e-3f) {
+            return false;
+        }
+        energia += static_cast<double>(A[i]) * A[i];
+    }
+    return energia / static_cast<double>(A.size()) > 1e-8;
+}
+
+double MedirSequencial(TDecodificador& ADecodificador, TMedidorLoudness& AMedidor) {
+    ADecodificador.LerTudo(
+        [&](const float* const* APlanos, bool APlanar, int ACanais, std::size_t AQuadros) {
+            Alimentar(AMedidor, APlanos, APlanar, ACanais, 0, AQuadros);
+            return true;
+        });
+    return AMedidor.Resultado();
+}
+
+}  // namespace
+
 double MedirLoudness(const std::string& ACaminho) {
     auto d = TDecodificador::Abrir(ACaminho, {});
     if (!d || d->Taxa() <= 0 || d->Canais() <= 0) {
         return -999.0;
     }
-    TMedidorLoudness medidor(d->Taxa(), d->Canais());
-    constexpr std::size_t kQuadros = 8192;
-    std::vector<float> bloco(kQuadros * static_cast<std::size_t>(d->Canais()));
-    while (const std::size_t n = d->Ler(bloco.data(), kQuadros)) {
-        medidor.Alimentar(bloco.data(), n);
+    const int taxa = d->Taxa();
+    const int canais = d->Canais();
+    const auto n = static_cast<std::size_t>(taxa / 10);
+    TMedidorLoudness primeira(taxa, canais);
+    const std::int64_t duracao = d->DuracaoMs();
+    const auto total = static_cast<std::size_t>(duracao > 0 ? duracao * taxa / 1000 : 0);
+    if (total < static_cast<std::size_t>(60 * taxa) || n == 0) {
+        return MedirSequencial(*d, primeira);
     }
-    return medidor.Resultado();
+
+    // A long file is measured in two halves at once, one decoder each: the
+    // second starts at a sub-block boundary, after a warm-up that settles the
+    // filter. Its first frames are compared with what the first decoder
+    // reads at the same place; only if they agree (the container seeks
+    // exactly) are the halves joined, otherwise the first decoder goes on.
+    const std::size_t meio = total / 2 / n * n;
+    const auto aquecimento = static_cast<std::size_t>(2 * taxa);
+    const auto verificar = static_cast<std::size_t>(taxa / 2);
+    const std::size_t inicioB = meio - aquecimento;
+
+    TMedidorLoudness segunda(taxa, canais);
+    segunda.DefinirAquecimento(aquecimento);
+    std::vector<float> amostraB;
+    bool okB = false;
+    std::thread outra([&] {
+        auto d2 = TDecodificador::Abrir(ACaminho, {});
+        if (!d2 || !d2->Posicionar(static_cast<std::int64_t>(inicioB))) {
+            return;
+        }
+        std::size_t lidos = 0;
+        d2->LerTudo([&](const float* const* APlanos,
+                        bool APlanar,
+                        int ACanais,
+                        std::size_t AQuadros) {
+            if (lidos < verificar) {
+                Copiar(
+                    amostraB, APlanos, APlanar, ACanais, 0, std::min(AQuadros, verificar - lidos));
+            }
+            Alimentar(segunda, APlanos, APlanar, ACanais, 0, AQuadros);
+            lidos += AQuadros;
+            return true;
+        });
+        okB = lidos > aquecimento;
+    });
+
+    std::vector<float> amostraA;
+    std::vector<float> resto;
+    std::size_t pos = 0;
+    d->LerTudo([&](const float* const* APlanos, bool APlanar, int ACanais, std::size_t AQuadros) {
+        // The frames the other decoder starts with, for the comparison.
+        const std::size_t de = std::max(pos, inicioB);
+        const std::size_t ate = std::min(pos + AQuadros, inicioB + verificar);
+        if (de < ate) {
+            Copiar(amostraA, APlanos, APlanar, ACanais, de - pos, ate - de);
+        }
+        if (pos + AQuadros < meio) {
+            Alimentar(primeira, APlanos, APlanar, ACanais, 0, AQuadros);
+            pos += AQuadros;
+            return true;
+        }
+        const std::size_t antes = meio - pos;
+        Alimentar(primeira, APlanos, APlanar, ACanais, 0, antes);
+        Copiar(resto, APlanos, APlanar, ACanais, antes, AQuadros - antes);
+        pos = meio;
+        return false;
+    });
+    outra.join();
+
+    if (pos == meio && okB && MesmoTrecho(amostraA, amostraB)) {
+        std::vector<double> potencias = primeira.Potencias();
+        potencias.insert(potencias.end(), segunda.Potencias().begin(), segunda.Potencias().end());
+        return LoudnessDasPotencias(potencias);
+    }
+    if (!resto.empty()) {
+        primeira.Alimentar(resto.data(), resto.size() / static_cast<std::size_t>(canais));
+    }
+    return MedirSequencial(*d, primeira);
 }
 
 }  // namespace ljsn

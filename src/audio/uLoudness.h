@@ -32,6 +32,11 @@ class TMedidorLoudness {
     static constexpr int kMaxCanais = 8;
     TMedidorLoudness(int ATaxa, int ACanais);
     void Alimentar(const float* AAmostras, std::size_t AQuadros);
+    // The same from one plane per channel.
+    void AlimentarPlanar(const float* const* APlanos, std::size_t AQuadros);
+    // The next AQuadros frames only settle the filter: their energy is not
+    // counted (a measurement that starts in the middle of a file).
+    void DefinirAquecimento(std::size_t AQuadros) { FAquecimento = AQuadros; }
     // LUFS, or -999 when under 400 ms or everything is at or below the gate.
     double Resultado() const;
     const std::vector<double>& Potencias() const { return FPotencias; }
@@ -43,12 +48,15 @@ class TMedidorLoudness {
         double Y1 = 0;
         double Y2 = 0;
     };
+    template <typename TAmostra>
+    void Processar(TAmostra AAmostra, std::size_t AQuadros);
     int FCanais;
     std::size_t FQuadrosBloco;
     TFiltroK FFiltro;
     std::array<TEstado, kMaxCanais> FPrateleira{};
     std::array<TEstado, kMaxCanais> FPassaAltas{};
     std::size_t FQuadro = 0;
+    std::size_t FAquecimento = 0;
     double FSoma = 0;
     std::vector<double> FPotencias;
 };

@@ -4,6 +4,8 @@
 //
 // Usage: node celular.test.mjs [path/to/lojasonorante]
 // Screenshots go to $LJSN_ARTEFATOS (default: tests/e2e/artefatos beside the binary).
+// LJSN_PAGINA=file serves that file at "/" in place of the page built into the
+// program, to try an edit of the page without rebuilding.
 import { execFile, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
@@ -158,7 +160,12 @@ class Programa {
   async parar() {
     if (this.terminou) return true;
     this.proc.kill('SIGTERM');
-    const aTempo = await Promise.race([this.fim.then(() => true), pausa(10_000).then(() => false)]);
+    let relogio;
+    const aTempo = await Promise.race([
+      this.fim.then(() => true),
+      new Promise((r) => { relogio = setTimeout(() => r(false), 10_000); }),
+    ]);
+    clearTimeout(relogio);
     if (!aTempo) {
       this.proc.kill('SIGKILL');
       await this.fim;
@@ -284,6 +291,11 @@ async function principal() {
     locale: 'pt-BR',
   });
   contexto.setDefaultTimeout(10_000);
+  if (process.env.LJSN_PAGINA) {
+    const pagina = fs.readFileSync(process.env.LJSN_PAGINA);
+    await contexto.route((url) => url.pathname === '/', (rota) =>
+      rota.fulfill({ status: 200, contentType: 'text/html; charset=utf-8', body: pagina }));
+  }
   const page = contexto.pages()[0] || (await contexto.newPage());
 
   const dialogos = [];
@@ -316,7 +328,8 @@ async function principal() {
     esperar(`log: ${descricao}`, () => programa.log().slice(marca), (t) => regex.test(t), limiteMs)
       .then((t) => regex.exec(t));
   const comando = (acao) => new RegExp(`\\[COMANDO\\]\\s+celular/controles rapidos: ${acao}\\r?\\n`);
-  const fala = (t) => new RegExp(`\\[LOCUTOR\\]\\s+fala \\(volume \\d+%\\): ${t.replace(/[.*+?^${}()|[\]\\]/g, '\\$&')}\\r?\\n`, 'g');
+  const fala = (t) => new RegExp(`\\[LOCUTOR\\]\\s+fala \\(volume \\d+%\\): ${t.replace(/[.*+?^${}()|[\]\\]/g, '\\$&')}\\r?\\n`);
+  const contar = (regex, t) => (t.match(new RegExp(regex.source, 'g')) || []).length;
 
   // What the program itself reports, asked from here rather than the page.
   const estadoDoPrograma = async () => {
@@ -334,7 +347,16 @@ async function principal() {
     const resposta = page.waitForResponse((r) => r.url().endsWith('/api/comando') &&
       JSON.parse(r.request().postData() || '{}').acao === acao);
     await page.locator(seletor).click();
-    return resposta;
+    return resposta.catch(() => {
+      throw new Falha(`${seletor} sent no "${acao}" command that got an answer ` +
+        `(commands sent: ${JSON.stringify(comandos)})`);
+    });
+  };
+
+  const escolherModelo = async (rotulo) => {
+    const rotulos = await page.locator('#chamadas-lista option').allTextContents();
+    verificar(rotulos.includes(rotulo), `no call model reads ${JSON.stringify(rotulo)}: ${JSON.stringify(rotulos)}`);
+    await page.locator('#chamadas-lista').selectOption({ label: rotulo });
   };
 
   let hostilVisto = false;
@@ -353,7 +375,7 @@ async function principal() {
   const faixaTocando = async (n, marca) =>
     (await esperarLog(`track ${n}/3 starts`, new RegExp(`\\[TOCANDO\\]\\s+musica ${n}/3: (.+)\\.mp3`), marca))[1];
 
-  await passo('PIN screen, and a wrong PIN is refused', async () => {
+  await passo('PIN screen: a wrong PIN is refused, the right one enters', async () => {
     await page.goto(base + '/');
     verificar(await page.title() === 'Loja Sonorante · Controle', `title is ${await page.title()}`);
     verificar(await visivel('#pin-tela'), 'the PIN screen is not shown at first');
@@ -372,9 +394,18 @@ async function principal() {
     verificar(!(await visivel('#principal')), 'a wrong PIN opened the main screen');
     verificar(!(await guardado()), 'a wrong PIN was kept in storage');
     await foto('pin.png');
+
+    // The right PIN, typed and sent with the Enter key, opens the main screen and is kept.
+    await entrada.fill(PIN);
+    await entrada.press('Enter');
+    await page.locator('#principal').waitFor({ state: 'visible' });
+    verificar(!(await visivel('#pin-tela')), 'the PIN screen stays after the right PIN');
+    verificar(await guardado() === PIN, 'the typed PIN was not stored');
   });
 
   await passo('the QR address logs in and drops the PIN from the address', async () => {
+    // Forget the typed PIN, so that only the address can log in.
+    await page.evaluate(() => localStorage.clear());
     await page.goto('about:blank');
     await page.goto(`${base}/#pin=${PIN}`);
     await page.locator('#principal').waitFor({ state: 'visible' });
@@ -474,19 +505,17 @@ async function principal() {
     verificar(await slider.inputValue() === '35', `slider at ${await slider.inputValue()} while dragging`);
     verificar(await texto('#volume-valor') === '35%', 'value text does not follow the drag');
     // A poll that lands while the finger is down must not pull the slider back to 80.
-    await page.waitForResponse((r) => r.url().endsWith('/api/estado'), { timeout: 6000 });
+    await page.waitForResponse((r) => r.url().endsWith('/api/estado'), { timeout: 6000 })
+      .catch(() => { throw new Falha('no poll within 6 s while the finger was down'); });
     verificar(await slider.inputValue() === '35', `a poll moved the slider under the finger to ${await slider.inputValue()}`);
     verificar(await texto('#volume-valor') === '35%', 'a poll moved the value text under the finger');
 
     const resposta = page.waitForResponse((r) => r.url().endsWith('/api/comando'));
     await page.mouse.up();
-    await resposta;
+    await resposta.catch(() => { throw new Falha('releasing the slider sent no command'); });
     await esperarLog('volume arrived', comando('volume'), marca);
     const estado = await estadoDoPrograma();
     verificar(estado.volume === 35, `the program reports volume ${estado.volume}`);
-    // Once the finger is gone, the poll shows the program's value again.
-    await page.waitForResponse((r) => r.url().endsWith('/api/estado'), { timeout: 6000 });
-    verificar(await texto('#volume-valor') === '35%', 'the value text after the poll');
   });
 
   const FALA = 'Atenção, equipe: teste do controle pelo celular.';
@@ -512,21 +541,20 @@ async function principal() {
       `commands sent: ${JSON.stringify(comandos.slice(antes))}`);
     await esperarTexto('#aviso', 'Hora certa enviada ao locutor.');
     await esperarLog('horacerta arrived', comando('horacerta'), marca);
-    verificar(programa.log().slice(marca).match(/controles rapidos: falar/g).length === 1,
+    verificar(contar(comando('falar'), programa.log().slice(marca)) === 1,
       'a blank text reached the program');
   });
 
   await passo('quick call with fields, and a call with a field missing', async () => {
-    const lista = page.locator('#chamadas-lista');
-    await lista.scrollIntoViewIfNeeded();
+    await page.locator('#chamadas-lista').scrollIntoViewIfNeeded();
     const ids = () => page.locator('#chamadas-campos input').evaluateAll((l) => l.map((i) => i.id));
     const rotulos = () => page.locator('#chamadas-campos label').allTextContents();
 
-    await lista.selectOption({ label: 'Gerente, por favor, comparecer ao caixa (nº).' });
+    await escolherModelo('Gerente, por favor, comparecer ao caixa (nº).');
     verificar(JSON.stringify(await ids()) === '["caixa"]', `fields for {caixa}: ${await ids()}`);
     verificar(await page.locator('#caixa').inputValue() === '1', 'caixa does not start at 1');
 
-    await lista.selectOption({ label: '(nome), por favor, comparecer ao setor (setor).' });
+    await escolherModelo('(nome), por favor, comparecer ao setor (setor).');
     verificar(JSON.stringify(await ids()) === '["nome","setor"]', `fields for {nome} {setor}: ${await ids()}`);
     verificar(JSON.stringify(await rotulos()) === '["Nome","Setor"]', `labels: ${await rotulos()}`);
     await page.locator('#nome').fill('Maria');
@@ -539,12 +567,14 @@ async function principal() {
     await page.locator('#btn-chamada').scrollIntoViewIfNeeded();
     await foto('chamada.png');
     await esperarLog('chamada arrived', comando('chamada'), marca);
+    // While it is spoken (twice, some seconds), the poll shows it on the announcer line.
+    await esperarTexto('#locutor', '🎙 Maria, por favor, comparecer ao setor Hortifrúti.', 30_000);
     // "Repetir" speaks the call twice.
     const chamada = fala('Maria, por favor, comparecer ao setor Hortifrúti.');
     await esperar('log: the call is spoken twice', () => programa.log().slice(marca),
-      (t) => (t.match(chamada) || []).length === 2, 30_000);
+      (t) => contar(chamada, t) === 2, 30_000);
 
-    await lista.selectOption({ label: '(nome), por favor, comparecer à frente de loja.' });
+    await escolherModelo('(nome), por favor, comparecer à frente de loja.');
     verificar(await page.locator('#nome').inputValue() === '', 'the new model kept the old name');
     const marca2 = marcar();
     await clicarComando('#btn-chamada', 'chamada');
@@ -590,7 +620,8 @@ clearTimeout(vigia);
 for (const p of problemas) console.error(`FAIL: ${p}`);
 const total = ((Date.now() - inicio) / 1000).toFixed(1);
 if (falhou || problemas.length) {
-  console.error(`celular: FAILED after ${total} s (artifacts in ${artefatos})`);
+  console.error(`celular: FAILED after ${total} s` +
+    (fs.existsSync(artefatos) ? ` (artifacts in ${artefatos})` : ''));
   process.exit(1);
 }
 console.log(`celular: all ${numero} checks passed in ${total} s (screenshots in ${artefatos})`);

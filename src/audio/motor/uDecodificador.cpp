@@ -88,6 +88,11 @@ struct TDecodificador::TEstado {
 
     // After a seek: input samples (at the input rate) before this are dropped.
     std::int64_t DescartarAte = -1;
+    // When set, frames already in float at the file's own format go straight
+    // to the receiver instead of through the converter.
+    const TDecodificador::TReceptor* Direto = nullptr;
+    bool Parou = false;  // the receiver asked to stop
+
     // Where the first decoded frame's timestamp lies relative to sample 0.
     // Some decoders (WMA) stamp a frame with the time of the packet that
     // completed it, a constant delay that seeking must take off.
@@ -226,7 +231,7 @@ struct TDecodificador::TEstado {
 
     // Decodes until Pendente holds something or the stream ends.
     void Produzir() {
-        while (!Acabou && Pendente.size() == PendenteInicio) {
+        while (!Acabou && !Parou && Pendente.size() == PendenteInicio) {
             const int rc = avcodec_receive_frame(Codec.get(), Quadro.get());
             if (rc == 0) {
                 ErrosSeguidos = 0;
@@ -252,6 +257,21 @@ struct TDecodificador::TEstado {
                             static_cast<int>(std::max<std::int64_t>(0, DescartarAte - primeira));
                     }
                     DescartarAte = -1;
+                }
+                const auto formato = static_cast<AVSampleFormat>(Quadro->format);
+                if (Direto != nullptr && inicio == 0 && Quadro->sample_rate == TaxaSaida &&
+                    Quadro->ch_layout.nb_channels == CanaisSaida &&
+                    (formato == AV_SAMPLE_FMT_FLTP || formato == AV_SAMPLE_FMT_FLT)) {
+                    const bool planar = formato == AV_SAMPLE_FMT_FLTP;
+                    Parou = !(*Direto)(reinterpret_cast<const float* const*>(Quadro->extended_data),
+                                       planar,
+                                       CanaisSaida,
+                                       static_cast<std::size_t>(Quadro->nb_samples));
+                    av_frame_unref(Quadro.get());
+                    if (Parou) {
+                        break;
+                    }
+                    continue;
                 }
                 const bool ok = Converter(*Quadro, inicio);
                 av_frame_unref(Quadro.get());
@@ -404,6 +424,7 @@ const std::string& TDecodificador::Erro() const {
 }
 
 std::size_t TDecodificador::Ler(float* ADestino, std::size_t AQuadros) {
+    F->Parou = false;
     const auto canais = static_cast<std::size_t>(F->CanaisSaida);
     std::size_t escritos = 0;
     while (escritos < AQuadros) {
@@ -424,6 +445,27 @@ std::size_t TDecodificador::Ler(float* ADestino, std::size_t AQuadros) {
         escritos += n;
     }
     return escritos;
+}
+
+void TDecodificador::LerTudo(const TReceptor& AReceptor) {
+    const auto canais = static_cast<std::size_t>(F->CanaisSaida);
+    F->Parou = false;
+    auto entregarPendente = [&] {
+        const std::size_t n = (F->Pendente.size() - F->PendenteInicio) / canais;
+        if (n > 0) {
+            const float* plano = F->Pendente.data() + F->PendenteInicio;
+            F->Parou = !AReceptor(&plano, false, F->CanaisSaida, n);
+        }
+        F->Pendente.clear();
+        F->PendenteInicio = 0;
+    };
+    entregarPendente();  // what opening (or the last call) decoded already
+    F->Direto = (F->Pedido.Taxa == 0 && F->Pedido.Canais == 0) ? &AReceptor : nullptr;
+    while (!F->Acabou && !F->Parou) {
+        F->Produzir();
+        entregarPendente();
+    }
+    F->Direto = nullptr;
 }
 
 bool TDecodificador::Posicionar(std::int64_t AQuadro) {
@@ -451,6 +493,7 @@ bool TDecodificador::Posicionar(std::int64_t AQuadro) {
     F->ErrosSeguidos = 0;
     F->Erro.clear();
     F->DescartarAte = alvo;
+    F->Parou = false;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,6 +38,16 @@ class TDecodificador {
     // Fills AQuadros frames of Canais() samples each; returns the frames
     // written, fewer only at the end. A decoding error ends the stream.
     std::size_t Ler(float* ADestino, std::size_t AQuadros);
+    // Receives decoded audio at the file's own format: AQuadros frames of
+    // ACanais channels, either one plane per channel (APlanar) or one
+    // interleaved plane. Returns false to stop reading after this piece.
+    using TReceptor = std::function<bool(
+        const float* const* APlanos, bool APlanar, int ACanais, std::size_t AQuadros)>;
+    // Decodes until the end (or the receiver says stop), handing float audio
+    // over without copying or converting when the decoder already makes
+    // floats (for a decoder opened at the file's own rate and channels).
+    // Another call goes on from where the last one stopped.
+    void LerTudo(const TReceptor& AReceptor);
     // Moves to an absolute output frame, accurate to the sample where the
     // file's timestamps allow.
     bool Posicionar(std::int64_t AQuadro);

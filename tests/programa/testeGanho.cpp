@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "comum/uIni.h"
+#include "programa/uAmbienteProgramacao.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+namespace {
+
+// Stereo 997 Hz tones measure 20 log10(amplitude) LUFS.
+void Tom(TAmbienteProgramacao& A, const std::string& ACaminho, double AAmplitude) {
+    const std::string s = std::to_string(AAmplitude) + "*sin(2*PI*997*t)";
+    RodarFfmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "aevalsrc=" + s + "|" + s + ":s=44100:d=4",
+                 "-c:a",
+                 "pcm_s16le",
+                 A.Pasta(ACaminho)});
+}
+
+}  // namespace
+
+// The first measured music sets the reference (saved at once); an
+// advertisement never does; gains are limited to +10 and -15 dB and the
+// device volume to 1000.
+TEST(Ganho, ReferenciaELimites) {
+    TAmbienteProgramacao a;
+    Tom(a, "musicas/1 referencia.wav", 0.1);  // -20 LUFS
+    Tom(a, "musicas/2 baixinha.wav", 0.01);   // -40: +20 wanted, +10 given
+    Tom(a, "musicas/3 alta.wav", 0.794);      // -2: -18 wanted, -15 given
+    Tom(a, "propagandas/p alta.wav", 0.5);    // -6
+    a.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = a.Pasta("musicas");
+        c.PastaPropagandas = a.Pasta("propagandas");
+        c.MusicasEntrePropagandas = 0;  // the advertisement comes first
+        c.PropagandasPorIntervalo = 1;
+        c.TransicaoSegundos = 0;
+        c.VolumeAutomatico = true;
+        c.ReferenciaVolume = -999;
+    });
+    TPrograma& p = a.Criar();
+    p.Tocar();
+    // The advertisement: measured, not the reference.
+    EXPECT_EQ(a.Tocados().back(), "p alta");
+    EXPECT_NEAR(p.LoudnessAtual(), -6.02, 0.05);
+    EXPECT_DOUBLE_EQ(p.Config().ReferenciaVolume, -999);
+    EXPECT_EQ(p.AjusteAtual(), 0);
+    EXPECT_EQ(a.Visao.Ocupado, (std::vector<bool>{true, false}));
+
+    // A music track cannot follow while breaks follow one another: allow one.
+    p.Config().MusicasEntrePropagandas = 5;
+    a.Avancar(4100);
+    ASSERT_EQ(a.Tocados().back(), "1 referencia");
+    EXPECT_NEAR(p.Config().ReferenciaVolume, -20.0, 0.05);
+    EXPECT_EQ(p.Config().ReferenciaNome, "1 referencia");
+    const auto ini = TArquivoIni::Interpretar(LerArquivo(a.Pasta("dados/config.ini")));
+    EXPECT_EQ(ini.Ler("Geral", "ReferenciaNome"), "1 referencia");  // saved at once
+    EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA   ·   VOLUME AUTO: REFERÊNCIA");
+    EXPECT_EQ(a.Dispositivo.Aliases.begin()->second.Volume, 800);  // the reference: gain 1
+
+    a.Avancar(4100);
+    ASSERT_EQ(a.Tocados().back(), "2 baixinha");
+    EXPECT_NEAR(p.AjusteAtual(), 10.0, 1e-9);
+    EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA   ·   VOLUME AUTO +10,0 dB");
+    EXPECT_EQ(a.Dispositivo.Aliases.begin()->second.Volume, 1000);  // 800 x 3.16, capped
+
+    a.Avancar(4100);
+    ASSERT_EQ(a.Tocados().back(), "3 alta");
+    EXPECT_NEAR(p.AjusteAtual(), -15.0, 1e-9);
+    EXPECT_EQ(a.Visao.Tipo,
+              "●  TOCANDO AGORA   ·   VOLUME AUTO \u22121"
+              "5,0 dB");
+    EXPECT_EQ(a.Dispositivo.Aliases.begin()->second.Volume, 142);  // 800 x 0.178
+}
+
+TEST(Ganho, DesligadoNaoMedeNemMuda) {
+    TAmbienteProgramacao a;
+    Tom(a, "musicas/a.wav", 0.01);
+    a.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = a.Pasta("musicas");
+        c.VolumeAutomatico = false;
+    });
+    TPrograma& p = a.Criar();
+    p.Tocar();
+    EXPECT_EQ(p.LoudnessAtual(), -999);
+    EXPECT_TRUE(a.Visao.Ocupado.empty());
+    EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA");
+    EXPECT_EQ(a.Dispositivo.Aliases.begin()->second.Volume, 800);
+    EXPECT_EQ(p.VolumeAuto().Pendentes(), 0u);
+}
