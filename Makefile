@@ -43,7 +43,7 @@ test-tsan: dependencias-testes
 	@cmake -S . -B build-tsan $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=Debug -DLJSN_ASSERT_FATAL=ON \
 		-DLJSN_SANITIZE=thread >/dev/null
 	@cmake --build build-tsan -j $(NUCLEOS)
-	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 \
+	@cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tools/tsan.supp" \
 		ctest --output-on-failure -j $(NUCLEOS) --timeout 900 -E 'formatacao|camadas'
 
 bench: construir

@@ -240,6 +240,8 @@ class TFonteTravada final : public IFonteAudio {
     std::size_t Ler(std::span<float> AQuadros) override {
         if (FEntregues >= kTaxa / 4) {
             std::unique_lock trava(FTrava);
+            FTravada = true;
+            FSinal.notify_all();
             FSinal.wait(trava, [this] { return FLiberada; });
             return 0;
         }
@@ -256,12 +258,18 @@ class TFonteTravada final : public IFonteAudio {
         }
         FSinal.notify_all();
     }
+    // Waits until everything before the stall is in the ring.
+    void EsperarTravar() {
+        std::unique_lock trava(FTrava);
+        FSinal.wait(trava, [this] { return FTravada; });
+    }
 
   private:
     std::size_t FEntregues = 0;
     std::mutex FTrava;
     std::condition_variable FSinal;
     bool FLiberada = false;
+    bool FTravada = false;
 };
 }  // namespace
 
@@ -272,6 +280,7 @@ TEST_F(Motor, FonteTravadaDaSilencioEConta) {
     ASSERT_TRUE(FMotor.AbrirFonte("musica", std::move(fonte)));
     Enviar("setaudio musica volume to 1000");
     Enviar("play musica");
+    travada->EsperarTravar();
     std::vector<float> s(kTaxa * 2);
     FMotor.Renderizar(s);  // real-time path: no waiting
     EXPECT_EQ(FMotor.Contadores().Faltas, 1u);
