@@ -19,7 +19,7 @@ testes=(
     libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev clang-format python3
     libzbar-dev zbar-tools python3-mutagen
     pulseaudio pulseaudio-utils xvfb xauth trayer
-    chromium nodejs wrk valgrind
+    chromium nodejs wrk valgrind fonts-noto-color-emoji
 )
 
 pacotes=("${construir[@]}")
