@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -118,6 +119,9 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // One malloc arena for all threads: the workers allocate little, and
+    // per-thread arenas would keep megabytes resident for a day's run.
+    mallopt(M_ARENA_MAX, 1);
     std::vector<std::string> args(argv + 1, argv + argc);
     TLinhaComando linha = LerLinhaComando(args);
     if (linha.Ajuda) {

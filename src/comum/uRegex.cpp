@@ -55,7 +55,8 @@ TRegex::TRegex(std::string_view APadrao, unsigned AOpcoes) {
         throw std::invalid_argument(std::string("expressao regular invalida: ") +
                                     reinterpret_cast<const char*>(mensagem.data()));
     }
-    pcre2_jit_compile(codigo, PCRE2_JIT_COMPLETE);
+    // No JIT: these patterns run rarely (settings, feeds) and the JIT costs
+    // resident memory for the whole run.
     FCodigo.reset(codigo);
 }
 
