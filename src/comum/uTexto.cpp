@@ -218,14 +218,15 @@ std::string SubstituirTudo(std::string_view ATexto, std::string_view ADe, std::s
     }
 }
 
-std::string SubstituirTudoSemCaixaAZ(std::string_view ATexto,
-                                     std::string_view ADe,
-                                     std::string_view APara) {
+std::string SubstituirTudoDobrado(std::string_view ATexto,
+                                  std::string_view ADe,
+                                  std::string_view APara,
+                                  std::string (*ADobrar)(std::string_view)) {
     if (ADe.empty()) {
         return std::string(ATexto);
     }
-    const std::string texto = MinusculasAZ(ATexto);
-    const std::string de = MinusculasAZ(ADe);
+    const std::string texto = ADobrar(ATexto);
+    const std::string de = ADobrar(ADe);
     std::string r;
     std::size_t inicio = 0;
     while (true) {
@@ -238,6 +239,12 @@ std::string SubstituirTudoSemCaixaAZ(std::string_view ATexto,
         r += APara;
         inicio = p + de.size();
     }
+}
+
+std::string SubstituirTudoSemCaixaAZ(std::string_view ATexto,
+                                     std::string_view ADe,
+                                     std::string_view APara) {
+    return SubstituirTudoDobrado(ATexto, ADe, APara, &MinusculasAZ);
 }
 
 std::optional<std::int32_t> LerInteiro(std::string_view ATexto) {

@@ -36,6 +36,12 @@ std::string SubstituirTudo(std::string_view ATexto, std::string_view ADe, std::s
 std::string SubstituirTudoSemCaixaAZ(std::string_view ATexto,
                                      std::string_view ADe,
                                      std::string_view APara);
+// Replaces ADe wherever it occurs once both are passed through ADobrar, a
+// fold that keeps every byte in place (A..Z to a..z, "À" to "à").
+std::string SubstituirTudoDobrado(std::string_view ATexto,
+                                  std::string_view ADe,
+                                  std::string_view APara,
+                                  std::string (*ADobrar)(std::string_view));
 
 // A decimal integer: optional sign and digits, nothing else; fits in 32 bits.
 std::optional<std::int32_t> LerInteiro(std::string_view ATexto);

@@ -40,20 +40,7 @@ std::string DobrarCaixa(std::string_view ATexto) {
 std::string SubstituirSemCaixa(std::string_view ATexto,
                                std::string_view ADe,
                                std::string_view APara) {
-    const std::string dobrado = DobrarCaixa(ATexto);
-    const std::string de = DobrarCaixa(ADe);
-    std::string r;
-    std::size_t inicio = 0;
-    while (true) {
-        const std::size_t p = dobrado.find(de, inicio);
-        if (p == std::string::npos) {
-            r += ATexto.substr(inicio);
-            return r;
-        }
-        r += ATexto.substr(inicio, p - inicio);
-        r += APara;
-        inicio = p + de.size();
-    }
+    return SubstituirTudoDobrado(ATexto, ADe, APara, &DobrarCaixa);
 }
 
 }  // namespace

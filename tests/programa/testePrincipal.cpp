@@ -9,24 +9,13 @@
 #include "apoio/uRelogioFalso.h"
 #include "apoio/uVozFalsa.h"
 #include "comum/uTexto.h"
+#include "programa/uAmbienteProgramacao.h"
 #include "programa/uPrincipal.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
 
 namespace {
-
-class TVisaoGravada : public IVisao {
-  public:
-    void MostrarRelogio(const std::string& AHora, const std::string& AData) override {
-        Hora = AHora;
-        Data = AData;
-    }
-    void MostrarErro(const std::string& AMensagem) override { Erros.push_back(AMensagem); }
-    std::string Hora;
-    std::string Data;
-    std::vector<std::string> Erros;
-};
 
 class TDispositivoNulo final : public IDispositivoMidia {
   public:
