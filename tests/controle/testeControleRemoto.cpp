@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "apoio/uRelogioFalso.h"
 #include "comum/uRegex.h"
@@ -16,6 +17,10 @@ using namespace ljsn;
 using namespace ljsn::teste;
 
 namespace {
+
+int PortaBase() {
+    return 20000 + static_cast<int>(::getpid() % 200) * 200;
+}
 
 // The server on a free port of 127.0.0.1 with a recording handler. The test
 // thread is the main thread: it drains the queue the API calls go through.
@@ -33,7 +38,10 @@ class ControleRemoto : public testing::Test {
             }
             return std::string();
         });
-        for (int porta = 47900; porta < 48100; ++porta) {
+        // Each test runs in a process of its own, several at once: start the
+        // search somewhere of our own so two processes rarely meet.
+        const int base = PortaBase();
+        for (int porta = base; porta < base + 200; ++porta) {
             if (FControle.Iniciar(porta, "123456").empty()) {
                 FPorta = porta;
                 break;
@@ -239,7 +247,9 @@ TEST(ControleRemotoFim, TrabalhoAtrasadoNaoChegaAoManipuladorDestruido) {
             ++chamadas;
             return std::string("{}");
         });
-        for (porta = 48100; porta < 48300 && !controle.Iniciar(porta, "1").empty(); ++porta) {
+        for (porta = PortaBase();
+             porta < PortaBase() + 200 && !controle.Iniciar(porta, "1").empty();
+             ++porta) {
         }
         std::thread cliente([&] {
             httplib::Client c("127.0.0.1", porta);
