@@ -22,7 +22,7 @@ class TArquivoIni {
     };
 
     // Lines longer than this are dropped as unreadable.
-    static constexpr std::size_t kMaxLinha = 64 * 1024;
+    static constexpr std::size_t kMaxLinha = std::size_t{64} * 1024;
 
     // AChavesComCaixa: keys compare exactly (file paths), not without case.
     explicit TArquivoIni(bool AChavesComCaixa = false) : FChavesComCaixa(AChavesComCaixa) {}

@@ -50,7 +50,7 @@ class TControleRemoto {
     // How long a call waits for the main thread.
     static constexpr int kEsperaMs = 5000;
     // Bodies above this are refused before they are read.
-    static constexpr std::size_t kMaxCorpo = 64 * 1024;
+    static constexpr std::size_t kMaxCorpo = std::size_t{64} * 1024;
 
   private:
     struct TPedido;

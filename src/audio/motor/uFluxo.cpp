@@ -28,7 +28,7 @@ TFluxo::TFluxo(std::unique_ptr<IFonteAudio> AFonte,
         feitos += (FAnel.Disponivel() - antes) / 2;
     }
     if (!FTerminou.load()) {
-        FThread = std::jthread([this](std::stop_token AParar) { Decodificar(AParar); });
+        FThread = std::jthread([this](const std::stop_token& AParar) { Decodificar(AParar); });
     }
 }
 

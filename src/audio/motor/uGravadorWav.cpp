@@ -59,7 +59,7 @@ TGravadorWav::TGravadorWav(std::FILE* AArquivo, int ATaxa, int ACanais)
       FAnel(static_cast<std::size_t>(ATaxa * ACanais * 4)),
       FBloco(static_cast<std::size_t>(ATaxa * ACanais / 10)) {
     AtualizarCabecalho();
-    FThread = std::jthread([this](std::stop_token AParar) { Gravar(AParar); });
+    FThread = std::jthread([this](const std::stop_token& AParar) { Gravar(AParar); });
 }
 
 TGravadorWav::~TGravadorWav() {

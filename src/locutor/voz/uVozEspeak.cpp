@@ -106,7 +106,7 @@ class TSintetizador {
     }
 
   private:
-    TSintetizador() : FThread([this](std::stop_token AParar) { Rodar(AParar); }) {}
+    TSintetizador() : FThread([this](const std::stop_token& AParar) { Rodar(AParar); }) {}
     ~TSintetizador() {
         FThread.request_stop();
         FSinal.notify_all();
