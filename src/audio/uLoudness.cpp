@@ -42,6 +42,15 @@ TMedidorLoudness::TMedidorLoudness(int ATaxa, int ACanais)
     FPotencias.reserve(4096);
 }
 
+double TMedidorLoudness::Biquad(const TCoeficientes& AC, TEstado& AS, double AX) {
+    const double y = AC.B0 * AX + AC.B1 * AS.X1 + AC.B2 * AS.X2 - AC.A1 * AS.Y1 - AC.A2 * AS.Y2;
+    AS.X2 = AS.X1;
+    AS.X1 = AX;
+    AS.Y2 = AS.Y1;
+    AS.Y1 = y;
+    return y;
+}
+
 // AAmostra(q, c) gives channel c of frame q, whatever the layout.
 template <typename TAmostra>
 void TMedidorLoudness::Processar(TAmostra AAmostra, std::size_t AQuadros) {
@@ -52,18 +61,8 @@ void TMedidorLoudness::Processar(TAmostra AAmostra, std::size_t AQuadros) {
         double energia = 0;
         for (int c = 0; c < medidos; ++c) {
             const double x = AAmostra(q, c);
-            TEstado& s1 = FPrateleira[static_cast<std::size_t>(c)];
-            const double y = p.B0 * x + p.B1 * s1.X1 + p.B2 * s1.X2 - p.A1 * s1.Y1 - p.A2 * s1.Y2;
-            s1.X2 = s1.X1;
-            s1.X1 = x;
-            s1.Y2 = s1.Y1;
-            s1.Y1 = y;
-            TEstado& s2 = FPassaAltas[static_cast<std::size_t>(c)];
-            const double z = h.B0 * y + h.B1 * s2.X1 + h.B2 * s2.X2 - h.A1 * s2.Y1 - h.A2 * s2.Y2;
-            s2.X2 = s2.X1;
-            s2.X1 = y;
-            s2.Y2 = s2.Y1;
-            s2.Y1 = z;
+            const auto i = static_cast<std::size_t>(c);
+            const double z = Biquad(h, FPassaAltas[i], Biquad(p, FPrateleira[i], x));
             energia += z * z;
         }
         if (FAquecimento > 0) {

@@ -48,6 +48,7 @@ class TMedidorLoudness {
         double Y1 = 0;
         double Y2 = 0;
     };
+    static double Biquad(const TCoeficientes& AC, TEstado& AS, double AX);
     template <typename TAmostra>
     void Processar(TAmostra AAmostra, std::size_t AQuadros);
     int FCanais;

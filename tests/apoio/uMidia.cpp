@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include "apoio/uPastaTemporaria.h"
+#include "apoio/uSinais.h"
 
 namespace ljsn::teste {
 
@@ -28,27 +29,7 @@ std::string Citar(const std::string& ATexto) {
 void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos, int ATaxa) {
     const auto dados =
         static_cast<std::uint32_t>(static_cast<std::int64_t>(AMilissegundos) * ATaxa / 1000);
-    std::string w = "RIFF";
-    auto u32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            w += static_cast<char>((v >> (8 * i)) & 0xFF);
-        }
-    };
-    auto u16 = [&](std::uint16_t v) {
-        w += static_cast<char>(v & 0xFF);
-        w += static_cast<char>(v >> 8);
-    };
-    u32(36 + dados);
-    w += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(static_cast<std::uint32_t>(ATaxa));
-    u32(static_cast<std::uint32_t>(ATaxa));
-    u16(1);
-    u16(8);
-    w += "data";
-    u32(dados);
+    std::string w = CabecalhoWav(1, 1, ATaxa, 8, dados);
     w.append(dados, static_cast<char>(0x80));
     EscreverArquivo(ACaminho, w);
 }

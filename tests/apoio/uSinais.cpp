@@ -73,32 +73,38 @@ TWav LerWav(const std::string& ACaminho) {
     throw std::runtime_error("WAV sem dados: " + ACaminho);
 }
 
-void GravarWavFloat(const std::string& ACaminho,
-                    int ATaxa,
-                    int ACanais,
-                    std::span<const float> AAmostras) {
+std::string CabecalhoWav(int AFormato, int ACanais, int ATaxa, int ABits, std::uint32_t ABytes) {
     std::string h = "RIFF";
     auto u32 = [&](std::uint32_t v) {
         for (int i = 0; i < 4; ++i) {
             h += static_cast<char>((v >> (8 * i)) & 0xFF);
         }
     };
-    auto u16 = [&](std::uint16_t v) {
+    auto u16 = [&](int v) {
         h += static_cast<char>(v & 0xFF);
-        h += static_cast<char>(v >> 8);
+        h += static_cast<char>((v >> 8) & 0xFF);
     };
-    const auto bytes = static_cast<std::uint32_t>(AAmostras.size() * 4);
-    u32(36 + bytes);
+    const int bloco = ACanais * ABits / 8;
+    u32(36 + ABytes);
     h += "WAVEfmt ";
     u32(16);
-    u16(3);
-    u16(static_cast<std::uint16_t>(ACanais));
+    u16(AFormato);
+    u16(ACanais);
     u32(static_cast<std::uint32_t>(ATaxa));
-    u32(static_cast<std::uint32_t>(ATaxa * ACanais * 4));
-    u16(static_cast<std::uint16_t>(ACanais * 4));
-    u16(32);
+    u32(static_cast<std::uint32_t>(ATaxa * bloco));
+    u16(bloco);
+    u16(ABits);
     h += "data";
-    u32(bytes);
+    u32(ABytes);
+    return h;
+}
+
+void GravarWavFloat(const std::string& ACaminho,
+                    int ATaxa,
+                    int ACanais,
+                    std::span<const float> AAmostras) {
+    const auto bytes = static_cast<std::uint32_t>(AAmostras.size() * 4);
+    std::string h = CabecalhoWav(3, ACanais, ATaxa, 32, bytes);
     h.append(reinterpret_cast<const char*>(AAmostras.data()), AAmostras.size() * 4);
     EscreverArquivo(ACaminho, h);
 }

@@ -18,6 +18,8 @@ struct TWav {
 };
 // Reads 16/24/32-bit PCM and 32-bit float WAV files; throws on anything else.
 TWav LerWav(const std::string& ACaminho);
+// The 44-byte header of a WAV file: AFormato 1 = PCM, 3 = float.
+std::string CabecalhoWav(int AFormato, int ACanais, int ATaxa, int ABits, std::uint32_t ABytes);
 // Writes interleaved float as a 32-bit float WAV.
 void GravarWavFloat(const std::string& ACaminho,
                     int ATaxa,
