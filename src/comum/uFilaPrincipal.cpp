@@ -12,19 +12,10 @@ void TFilaSimples::Postar(std::function<void()> ATarefa) {
 
 std::size_t TFilaSimples::Drenar() {
     std::size_t n = 0;
-    while (true) {
-        std::function<void()> tarefa;
-        {
-            std::lock_guard trava(FTrava);
-            if (FTarefas.empty()) {
-                return n;
-            }
-            tarefa = std::move(FTarefas.front());
-            FTarefas.pop_front();
-        }
-        tarefa();
+    while (ExecutarUma()) {
         ++n;
     }
+    return n;
 }
 
 bool TFilaSimples::ExecutarUma() {

@@ -9,11 +9,6 @@ namespace ljsn {
 
 namespace {
 
-// Replaces every occurrence, comparing A..Z without regard to case.
-std::string Trocar(const std::string& ATexto, const char* AMarcador, const std::string& AValor) {
-    return SubstituirTudoSemCaixaAZ(ATexto, AMarcador, AValor);
-}
-
 bool Vazio(const std::string& ATexto) {
     return Aparar(ATexto).empty();
 }
@@ -97,13 +92,13 @@ TChamadaMontada MontarChamada(const std::string& AModelo,
     if (tem("{placa}") && NormalizarPlaca(ACampos.Placa).size() < 7) {
         faltando.emplace_back("placa");
     }
-    std::string t = Trocar(AModelo, "{caixa}", std::to_string(ACampos.Caixa));
-    t = Trocar(t, "{nome}", Aparar(ACampos.Nome));
-    t = Trocar(t, "{setor}", Aparar(ACampos.Setor));
+    std::string t = SubstituirTudoSemCaixaAZ(AModelo, "{caixa}", std::to_string(ACampos.Caixa));
+    t = SubstituirTudoSemCaixaAZ(t, "{nome}", Aparar(ACampos.Nome));
+    t = SubstituirTudoSemCaixaAZ(t, "{setor}", Aparar(ACampos.Setor));
     t = AplicarEmpresa(t, AEmpresa, AGenero);
-    t = Trocar(t, "{placa}", SoletrarPlaca(ACampos.Placa));
-    t = Trocar(t, "{veiculo}", Aparar(ACampos.Item));
-    t = Trocar(t, "{objeto}", Aparar(ACampos.Item));
+    t = SubstituirTudoSemCaixaAZ(t, "{placa}", SoletrarPlaca(ACampos.Placa));
+    t = SubstituirTudoSemCaixaAZ(t, "{veiculo}", Aparar(ACampos.Item));
+    t = SubstituirTudoSemCaixaAZ(t, "{objeto}", Aparar(ACampos.Item));
     return {t, Juntar(faltando, " e ")};
 }
 

@@ -73,9 +73,7 @@ void TLocutor::FalarImediato(const std::string& ATexto, TTipoFala ATipo) {
 }
 
 void TLocutor::Processar(int AIntervaloMs) {
-    // A background level beyond 0..100 % (a hand-edited file) would duck
-    // below silence or push the music above its own level.
-    const double fundo = std::clamp(FVolumeFundo / 100.0, 0.0, 1.0);
+    const double fundo = FatorFundo();
     const double passo = FTempoFade > 0 ? (1.0 - fundo) * AIntervaloMs / FTempoFade : 1.0;
     switch (FFase) {
         case TFaseLocutor::flOcioso:
@@ -95,14 +93,9 @@ void TLocutor::Processar(int AIntervaloMs) {
                 break;
             }
             if (FReservaAte == 0 && !FTextoAtual.empty() && FalhouVozNatural() && AtivarReserva()) {
-                if (FalarTexto(FTextoAtual)) {
-                    break;
-                }
-                // The fallback failed at once too (the bridge could not open):
-                // one step further down, as a text that fails to start does,
-                // rather than losing the text.
-                RegistrarFalhaDeFala();
-                if (EhVozNatural(VozAtiva()) && AtivarReserva() && FalarTexto(FTextoAtual)) {
+                // If the fallback fails at once too (the bridge could not
+                // open), one step further down rather than losing the text.
+                if (FalarComReserva()) {
                     break;
                 }
                 FFalaEdge = false;  // nothing was spoken through the bridge
@@ -146,15 +139,19 @@ bool TLocutor::IniciarProxima() {
                      VolumeAtual(),
                      FAtualAutomatica ? ", automatica" : "",
                      PrimeirosCaracteres(FTextoAtual, 160));
-        if (FalarTexto(FTextoAtual)) {
-            return true;
-        }
-        RegistrarFalhaDeFala();
-        if (EhVozNatural(VozAtiva()) && AtivarReserva() && FalarTexto(FTextoAtual)) {
+        if (FalarComReserva()) {
             return true;
         }
     }
     return false;
+}
+
+bool TLocutor::FalarComReserva() {
+    if (FalarTexto(FTextoAtual)) {
+        return true;
+    }
+    RegistrarFalhaDeFala();
+    return EhVozNatural(VozAtiva()) && AtivarReserva() && FalarTexto(FTextoAtual);
 }
 
 void TLocutor::RegistrarFalhaDeFala() {
@@ -307,8 +304,9 @@ void TLocutor::AplicarVoz() {
 void TLocutor::DefinirNomeVoz(const std::string& ANome) {
     FNomeVoz = ANome;
     FUsaEdge = FNomeVoz.empty() ? TVozEdge::Disponivel() : TVozEdge::EhVozEdge(FNomeVoz);
-    FVozEdge =
-        TVozEdge::EhVozEdge(FNomeVoz) ? TVozEdge::NomeAtual(FNomeVoz).substr(13) : std::string();
+    FVozEdge = TVozEdge::EhVozEdge(FNomeVoz)
+                   ? TVozEdge::NomeAtual(FNomeVoz).substr(TVozEdge::kTamanhoPrefixo)
+                   : std::string();
     AplicarVoz();
     if (FUsaEdge) {
         TVozEdge::Instancia().Iniciar();
@@ -351,12 +349,7 @@ void TLocutor::Cancelar() {
 }
 
 void TLocutor::DescartarAutomaticas() {
-    for (auto it = FFila.end(); it != FFila.begin();) {
-        --it;
-        if (Automatica(it->Tipo)) {
-            it = FFila.erase(it);
-        }
-    }
+    std::erase_if(FFila, [](const TEntrada& AEntrada) { return Automatica(AEntrada.Tipo); });
     if (FAtualAutomatica && FFase == TFaseLocutor::flFalando && FVoz) {
         PararFala();
         GravarLog("LOCUTOR", "fala automatica interrompida (player pausado ou parado)");
@@ -370,7 +363,13 @@ bool TLocutor::Ocupado() const {
 }
 
 void TLocutor::SemDescida() {
-    FFator = std::clamp(FVolumeFundo / 100.0, 0.0, 1.0);
+    FFator = FatorFundo();
+}
+
+double TLocutor::FatorFundo() const {
+    // A background level beyond 0..100 % (a hand-edited file) would duck
+    // below silence or push the music above its own level.
+    return std::clamp(FVolumeFundo / 100.0, 0.0, 1.0);
 }
 
 std::string TLocutor::VozAtiva() {

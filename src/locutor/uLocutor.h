@@ -9,7 +9,6 @@
 
 #include "comum/uRelogio.h"
 #include "comum/uTipos.h"
-#include "comum/uVerificar.h"
 #include "locutor/voz/uVozSapi.h"
 
 namespace ljsn {
@@ -75,6 +74,10 @@ class TLocutor {
     bool AtivarReserva();
     int VolumeAtual() const { return FVolumes[IndiceFala(FTipoAtual)]; }
     bool FalarTexto(const std::string& ATexto);
+    // Speaks the current text; when it fails to start, one step down the
+    // fallback chain and once more.
+    bool FalarComReserva();
+    double FatorFundo() const;
     void RegistrarFalhaDeFala();
     bool FalhouVozNatural();
     bool IniciarProxima();
@@ -84,7 +87,6 @@ class TLocutor {
 
     IFabricaVoz& FFabrica;
     TRelogio& FRelogio;
-    TDonoThread FDono;
 
     std::unique_ptr<IVozSapi> FVoz;
     std::deque<TEntrada> FFila;

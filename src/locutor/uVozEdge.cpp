@@ -75,7 +75,7 @@ std::string TVozEdge::NomeAtual(const std::string& ANome) {
 
 bool TVozEdge::EhVozEdge(const std::string& ANome) {
     const std::string nome = NomeAtual(ANome);
-    return IguaisSemCaixaAZ(std::string_view(nome).substr(0, 13), kPrefixo);
+    return IguaisSemCaixaAZ(std::string_view(nome).substr(0, kTamanhoPrefixo), kPrefixo);
 }
 
 std::vector<std::string> TVozEdge::VozesComPrefixo() {
@@ -123,7 +123,7 @@ std::string TVozEdge::VozEquivalente(const std::string& ANomeSapi) {
         return {};
     }
     for (const auto& voz : VozesComPrefixo()) {
-        const std::string nome = voz.substr(13);
+        const std::string nome = voz.substr(kTamanhoPrefixo);
         if (ComecaCom(chave, NormalizarNomeVoz(nome))) {
             return nome;
         }

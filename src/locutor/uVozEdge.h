@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,7 +16,8 @@ enum class TEstadoVozEdge : std::uint8_t { evParado, evEsperando, evFalando, evE
 // complete: they decide what the settings store and what the announcer tries.
 class TVozEdge {
   public:
-    static constexpr const char* kPrefixo = "Voz natural: ";  // 13 characters
+    static constexpr const char* kPrefixo = "Voz natural: ";
+    static constexpr std::size_t kTamanhoPrefixo = std::char_traits<char>::length(kPrefixo);
 
     // The single bridge, created on first use. Main thread.
     static TVozEdge& Instancia();

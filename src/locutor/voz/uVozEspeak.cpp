@@ -123,7 +123,7 @@ class TSintetizador {
             return 1;  // aborts the synthesis at once
         }
         if (AAmostras != nullptr && AQuantas > 0) {
-            Instancia().Entregar(*pedido, AAmostras, AQuantas);
+            Instancia().Converter(*pedido, AAmostras, AQuantas);
         }
         return pedido->Cancelado.load() ? 1 : 0;
     }
@@ -255,10 +255,6 @@ class TSintetizador {
         FConversor.reset(bruto);
         FTaxaMotor = ATaxaMotor;
         return true;
-    }
-
-    void Entregar(TPedidoFala& APedido, const short* AAmostras, int AQuantas) {
-        Converter(APedido, AAmostras, AQuantas);
     }
 
     // Resamples to the engine's rate, applies the volume and pushes into the
