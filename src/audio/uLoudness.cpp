@@ -128,24 +128,18 @@ double LoudnessDasPotencias(const std::vector<double>& APotencias) {
 
 namespace {
 
-// Feeds AQuadros frames from AInicio of a decoded piece into a measurer.
+// Feeds the first AQuadros frames of a decoded piece into a measurer.
 void Alimentar(TMedidorLoudness& AMedidor,
                const float* const* APlanos,
                bool APlanar,
-               int ACanais,
-               std::size_t AInicio,
                std::size_t AQuadros) {
     if (AQuadros == 0) {
         return;
     }
     if (APlanar) {
-        std::vector<const float*> planos(static_cast<std::size_t>(ACanais));
-        for (int c = 0; c < ACanais; ++c) {
-            planos[static_cast<std::size_t>(c)] = APlanos[c] + AInicio;
-        }
-        AMedidor.AlimentarPlanar(planos.data(), AQuadros);
+        AMedidor.AlimentarPlanar(APlanos, AQuadros);
     } else {
-        AMedidor.Alimentar(APlanos[0] + AInicio * static_cast<std::size_t>(ACanais), AQuadros);
+        AMedidor.Alimentar(APlanos[0], AQuadros);
     }
 }
 
@@ -183,8 +177,8 @@ bool MesmoTrecho(const std::vector<float>& A, const std::vector<float>& B) {
 
 double MedirSequencial(TDecodificador& ADecodificador, TMedidorLoudness& AMedidor) {
     ADecodificador.LerTudo(
-        [&](const float* const* APlanos, bool APlanar, int ACanais, std::size_t AQuadros) {
-            Alimentar(AMedidor, APlanos, APlanar, ACanais, 0, AQuadros);
+        [&](const float* const* APlanos, bool APlanar, int /*ACanais*/, std::size_t AQuadros) {
+            Alimentar(AMedidor, APlanos, APlanar, AQuadros);
             return true;
         });
     return AMedidor.Resultado();
@@ -235,7 +229,7 @@ double MedirLoudness(const std::string& ACaminho) {
                 Copiar(
                     amostraB, APlanos, APlanar, ACanais, 0, std::min(AQuadros, verificar - lidos));
             }
-            Alimentar(segunda, APlanos, APlanar, ACanais, 0, AQuadros);
+            Alimentar(segunda, APlanos, APlanar, AQuadros);
             lidos += AQuadros;
             return true;
         });
@@ -253,12 +247,12 @@ double MedirLoudness(const std::string& ACaminho) {
             Copiar(amostraA, APlanos, APlanar, ACanais, de - pos, ate - de);
         }
         if (pos + AQuadros < meio) {
-            Alimentar(primeira, APlanos, APlanar, ACanais, 0, AQuadros);
+            Alimentar(primeira, APlanos, APlanar, AQuadros);
             pos += AQuadros;
             return true;
         }
         const std::size_t antes = meio - pos;
-        Alimentar(primeira, APlanos, APlanar, ACanais, 0, antes);
+        Alimentar(primeira, APlanos, APlanar, antes);
         Copiar(resto, APlanos, APlanar, ACanais, antes, AQuadros - antes);
         pos = meio;
         return false;

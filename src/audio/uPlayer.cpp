@@ -62,7 +62,6 @@ bool TPlayer::Tocar(const std::string& AArquivo) {
                      FormatarDuracao(real),
                      std::filesystem::path(AArquivo).filename().string());
     }
-    FVolumeEnviado = -1;
     AplicarVolume();
     return EnviarOk("play " + FAlias);
 }
@@ -163,7 +162,6 @@ void TPlayer::AplicarVolume() {
     }
     const std::int32_t v = ljsn::VolumeDispositivo(FVolume, FGanho);
     EnviarComando(FormatarOuFormato("setaudio %s volume to %d", FAlias, v));
-    FVolumeEnviado = v;
 }
 
 }  // namespace ljsn

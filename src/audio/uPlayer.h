@@ -39,8 +39,6 @@ class TPlayer {
     void DefinirCategoria(TCategoriaAudio ACategoria) { FCategoria = ACategoria; }
     const std::string& Alias() const { return FAlias; }
     bool Aberto() const { return FAberto; }
-    // The device volume last sent (0..1000), or -1.
-    std::int32_t VolumeDispositivo() const { return FVolumeEnviado; }
 
     // Reply text of one command; empty on any error.
     std::string EnviarComando(const std::string& AComando);
@@ -61,7 +59,6 @@ class TPlayer {
     double FEscala = 1.0;
     std::int32_t FBaseReal = 0;
     std::int32_t FBaseMci = 0;
-    std::int32_t FVolumeEnviado = -1;
 };
 
 // The device volume for a volume 0..100 and a gain: volume x 10 x gain,

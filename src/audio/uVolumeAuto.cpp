@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string_view>
+#include <unordered_set>
 
 #include <sched.h>
 #include <sys/resource.h>
@@ -95,7 +97,7 @@ void TVolumeAuto::CarregarCache() {
             continue;  // changed, replaced or gone: measured again
         }
         if (const auto valor = LerDecimal(partes[1])) {
-            FMedidas.emplace(e.Chave, *valor);
+            FMedidas.emplace(e.Chave, TMedida{*valor, partes[0]});
         }
     }
 }
@@ -103,8 +105,11 @@ void TVolumeAuto::CarregarCache() {
 void TVolumeAuto::Analisar(const std::vector<std::string>& AArquivos) {
     {
         std::lock_guard trava(FTrava);
+        // A set beside the queue: a list of thousands must not be searched
+        // once per file. Views stay valid: deque elements never move.
+        std::unordered_set<std::string_view> naFila(FFila.begin(), FFila.end());
         for (const auto& a : AArquivos) {
-            if (!FMedidas.contains(a) && std::find(FFila.begin(), FFila.end(), a) == FFila.end()) {
+            if (!FMedidas.contains(a) && naFila.insert(a).second) {
                 FFila.push_back(a);
             }
         }
@@ -131,12 +136,10 @@ double TVolumeAuto::Loudness(const std::string& AArquivo) {
         std::lock_guard trava(FTrava);
         auto it = FMedidas.find(AArquivo);
         if (it != FMedidas.end()) {
-            return it->second;
+            return it->second.Valor;
         }
     }
-    const double valor = FMedir(AArquivo);
-    GuardarMedida(AArquivo, valor);
-    return valor;
+    return Medir(AArquivo);
 }
 
 bool TVolumeAuto::JaAnalisado(const std::string& AArquivo) {
@@ -149,11 +152,16 @@ std::size_t TVolumeAuto::Pendentes() {
     return FFila.size();
 }
 
-void TVolumeAuto::GuardarMedida(const std::string& AArquivo, double AValor) {
+double TVolumeAuto::Medir(const std::string& AArquivo) {
+    TMedida medida;
+    medida.Assinatura = AssinaturaArquivo(AArquivo);
+    medida.Valor = FMedir(AArquivo);
+    const double valor = medida.Valor;
     TTrava trava(FTrava);
-    FMedidas[AArquivo] = AValor;
+    FMedidas[AArquivo] = std::move(medida);
     RetirarDaFila(trava, AArquivo);
     FAlterado = true;
+    return valor;
 }
 
 void TVolumeAuto::RetirarDaFila(const TTrava& ATrava, const std::string& AArquivo) {
@@ -173,19 +181,23 @@ void TVolumeAuto::Trabalhar() {
             } else {
                 // The file stays first in the queue while it is measured.
                 trava.unlock();
-                const double valor = FMedir(arquivo);
-                GuardarMedida(arquivo, valor);
+                Medir(arquivo);
                 trava.lock();
             }
             if (++tratados >= 20) {
-                SalvarCache(trava);
+                trava.unlock();
+                SalvarCache();
+                trava.lock();
                 tratados = 0;
             }
             continue;
         }
         if (tratados > 0) {
-            SalvarCache(trava);
+            trava.unlock();
+            SalvarCache();
+            trava.lock();
             tratados = 0;
+            continue;  // the queue may have filled meanwhile
         }
         FSinal.wait(trava, [this] { return FSinalizado; });
         FSinalizado = false;
@@ -193,29 +205,35 @@ void TVolumeAuto::Trabalhar() {
 }
 
 void TVolumeAuto::SalvarCache() {
-    TTrava trava(FTrava);
-    SalvarCache(trava);
-}
-
-void TVolumeAuto::SalvarCache(const TTrava& ATrava) {
-    (void)ATrava;
-    if (!FAlterado) {
-        return;
+    // The table is copied under the lock and written outside it, so the main
+    // thread never waits on the disk; saves are serialised, so an older copy
+    // never lands after a newer one.
+    std::lock_guard gravando(FTravaArquivo);
+    std::vector<std::pair<std::string, TMedida>> ordem;
+    {
+        std::lock_guard trava(FTrava);
+        if (!FAlterado) {
+            return;
+        }
+        ordem.assign(FMedidas.begin(), FMedidas.end());
+        FAlterado = false;
     }
     try {
         auto bytes = LerArquivoBytes(FArquivoCache);
         TArquivoIni ini = bytes ? TArquivoIni::Interpretar(*bytes, true) : TArquivoIni(true);
         ini.RemoverSecao(kSecao);
         // Written in path order, so the file reads the same from run to run.
-        std::vector<std::pair<std::string, double>> ordem(FMedidas.begin(), FMedidas.end());
-        std::sort(ordem.begin(), ordem.end());
-        for (const auto& [arquivo, valor] : ordem) {
+        std::sort(ordem.begin(), ordem.end(), [](const auto& A, const auto& B) {
+            return A.first < B.first;
+        });
+        for (const auto& [arquivo, medida] : ordem) {
             ini.Escrever(
-                kSecao, arquivo, AssinaturaArquivo(arquivo) + "|" + FormatarDecimal(valor, 2, 2));
+                kSecao, arquivo, medida.Assinatura + "|" + FormatarDecimal(medida.Valor, 2, 2));
         }
         GravarArquivoAtomico(FArquivoCache, std::string(kBomUtf8) + ini.Texto());
-        FAlterado = false;
-    } catch (...) {  // NOLINT(bugprone-empty-catch): retried at the next save point
+    } catch (...) {
+        std::lock_guard trava(FTrava);
+        FAlterado = true;  // tried again at the next save point
     }
 }
 

@@ -15,7 +15,7 @@ namespace ljsn {
 // files to measure on a low-priority worker thread, and the cache
 // "volumes.ini" that keeps the table across runs. Locking: every helper that
 // touches FMedidas, FFila or FAlterado takes the held lock as a parameter;
-// measuring never runs under the lock.
+// measuring and file access never run under it.
 class TVolumeAuto {
   public:
     // Loads the cache and starts the worker. AMedir is the measurement (the
@@ -38,24 +38,29 @@ class TVolumeAuto {
     // Writes the table when it changed; errors leave it to be tried again.
     void SalvarCache();
 
-    const std::string& ArquivoCache() const { return FArquivoCache; }
-
   private:
     using TTrava = std::unique_lock<std::mutex>;
 
     void CarregarCache();
     void Trabalhar();
-    void GuardarMedida(const std::string& AArquivo, double AValor);
+    // Measures a file, keeping the signature it had before (a file replaced
+    // meanwhile is then measured again on the next run).
+    double Medir(const std::string& AArquivo);
     void RetirarDaFila(const TTrava& ATrava, const std::string& AArquivo);
-    void SalvarCache(const TTrava& ATrava);
+
+    struct TMedida {
+        double Valor = -999;
+        std::string Assinatura;
+    };
 
     std::function<double(const std::string&)> FMedir;
+    std::mutex FTravaArquivo;  // one save at a time; taken before FTrava
     std::mutex FTrava;
-    std::unordered_map<std::string, double> FMedidas;  // guarded by FTrava
-    std::deque<std::string> FFila;                     // guarded by FTrava
-    bool FAlterado = false;                            // guarded by FTrava
-    bool FSinalizado = false;                          // guarded by FTrava: the auto-reset event
-    bool FEncerrar = false;                            // guarded by FTrava
+    std::unordered_map<std::string, TMedida> FMedidas;  // guarded by FTrava
+    std::deque<std::string> FFila;                      // guarded by FTrava
+    bool FAlterado = false;                             // guarded by FTrava
+    bool FSinalizado = false;                           // guarded by FTrava: the auto-reset event
+    bool FEncerrar = false;                             // guarded by FTrava
     std::condition_variable FSinal;
     std::string FArquivoCache;
     std::thread FThread;

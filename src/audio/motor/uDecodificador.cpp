@@ -80,7 +80,6 @@ struct TDecodificador::TEstado {
     std::vector<float> Pendente;  // converted samples not yet handed out
     std::size_t PendenteInicio = 0;
     bool FimArquivo = false;  // av_read_frame has ended
-    bool DecodificadorVazio = false;
     bool ConversorVazio = false;
     bool Acabou = false;
     int ErrosSeguidos = 0;
@@ -115,12 +114,6 @@ struct TDecodificador::TEstado {
         if (igual) {
             av_channel_layout_uninit(&entrada);
             return true;
-        }
-        if (TaxaSaida == 0) {
-            TaxaSaida = Pedido.Taxa > 0 ? Pedido.Taxa : AQuadro.sample_rate;
-        }
-        if (CanaisSaida == 0) {
-            CanaisSaida = Pedido.Canais > 0 ? Pedido.Canais : entrada.nb_channels;
         }
         AVChannelLayout saida{};
         if (Pedido.Canais > 0 || entrada.order != AV_CHANNEL_ORDER_NATIVE ||
@@ -282,7 +275,6 @@ struct TDecodificador::TEstado {
                 continue;
             }
             if (rc == AVERROR_EOF) {
-                DecodificadorVazio = true;
                 // Flush what the resampler still holds.
                 if (Conversor && !ConversorVazio) {
                     ConversorVazio = true;
@@ -419,9 +411,6 @@ int TDecodificador::Canais() const {
 std::int64_t TDecodificador::DuracaoMs() const {
     return F->DuracaoMs;
 }
-const std::string& TDecodificador::Erro() const {
-    return F->Erro;
-}
 
 std::size_t TDecodificador::Ler(float* ADestino, std::size_t AQuadros) {
     F->Parou = false;
@@ -487,7 +476,6 @@ bool TDecodificador::Posicionar(std::int64_t AQuadro) {
     F->Pendente.clear();
     F->PendenteInicio = 0;
     F->FimArquivo = false;
-    F->DecodificadorVazio = false;
     F->ConversorVazio = false;
     F->Acabou = false;
     F->ErrosSeguidos = 0;

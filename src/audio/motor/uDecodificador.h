@@ -51,8 +51,6 @@ class TDecodificador {
     // Moves to an absolute output frame, accurate to the sample where the
     // file's timestamps allow.
     bool Posicionar(std::int64_t AQuadro);
-    // Set when the stream ended because of an error rather than its end.
-    const std::string& Erro() const;
 
   private:
     struct TEstado;

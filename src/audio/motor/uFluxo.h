@@ -34,7 +34,6 @@ class TFluxo {
     std::size_t Ler(float* ADestino, std::size_t AQuadros) {
         return FAnel.Ler(std::span<float>(ADestino, AQuadros * 2)) / 2;
     }
-    std::size_t Disponivel() const { return FAnel.Disponivel() / 2; }
     // The decoder reached the end of the source (or an error ended it).
     bool Terminou() const { return FTerminou.load(std::memory_order_acquire); }
     // Ended with nothing left to read.

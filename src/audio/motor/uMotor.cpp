@@ -71,6 +71,24 @@ bool TMotor::Postar(TComandoMotor AComando) {
     return FComandos.Escrever(AComando);
 }
 
+std::optional<std::uint32_t> TMotor::PostarFluxo(TComandoMotor::TTipo ATipo,
+                                                 std::size_t ACanal,
+                                                 std::unique_ptr<IFonteAudio> AFonte,
+                                                 std::int64_t AQuadro) {
+    auto* fluxo = new TFluxo(std::move(AFonte),
+                             AQuadro,
+                             kQuadrosAnel,
+                             static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
+    const std::uint32_t seq = FProximaSeq;  // Postar numbers the command with it
+    if (!Postar({ATipo, static_cast<std::uint8_t>(ACanal), 0, 0.0f, fluxo})) {
+        delete fluxo;
+        return std::nullopt;
+    }
+    FVagas[ACanal].FluxosVivos++;
+    FCanalDoFluxo[fluxo] = ACanal;
+    return seq;
+}
+
 void TMotor::Recolher() {
     TFluxo* fluxo = nullptr;
     while (FAposentados.Ler(fluxo)) {
@@ -142,23 +160,15 @@ bool TMotor::AbrirAlias(const std::string& AAlias,
         return false;
     }
     const std::int64_t duracao = AFonte->DuracaoMs();
-    auto* fluxo = new TFluxo(std::move(AFonte),
-                             0,
-                             kQuadrosAnel,
-                             static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
-    const std::uint32_t seq = FProximaSeq;
-    if (!Postar(
-            {TComandoMotor::TTipo::tcAnexar, static_cast<std::uint8_t>(*canal), 0, 0.0f, fluxo})) {
-        delete fluxo;
+    const auto seq = PostarFluxo(TComandoMotor::TTipo::tcAnexar, *canal, std::move(AFonte), 0);
+    if (!seq) {
         FVagas[*canal] = TVaga{};
         return false;
     }
-    FVagas[*canal].FluxosVivos = 1;
-    FCanalDoFluxo[fluxo] = *canal;
     TAlias alias;
     alias.Canal = *canal;
     alias.DuracaoMs = duracao;
-    alias.SeqFluxo = seq;
+    alias.SeqFluxo = *seq;
     alias.Arquivo = AArquivo;
     FAliases.emplace(AAlias, alias);
     return true;
@@ -261,18 +271,11 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             if (quadro > 0 && !fonte->Posicionar(quadro)) {
                 return std::nullopt;
             }
-            auto* fluxo = new TFluxo(std::move(fonte),
-                                     quadro,
-                                     kQuadrosAnel,
-                                     static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
-            const std::uint32_t seq = FProximaSeq;
-            if (!Postar({T::tcTrocarFluxo, canal, 0, 0.0f, fluxo})) {
-                delete fluxo;
+            const auto seq = PostarFluxo(T::tcTrocarFluxo, a.Canal, std::move(fonte), quadro);
+            if (!seq) {
                 return std::nullopt;
             }
-            FVagas[a.Canal].FluxosVivos++;
-            FCanalDoFluxo[fluxo] = a.Canal;
-            a.SeqFluxo = seq;
+            a.SeqFluxo = *seq;
             a.PosicaoSeekMs = alvoMs;
             a.SeekPendente = true;
             // A seek leaves the alias not playing.
@@ -325,7 +328,6 @@ void TMotor::Aposentar(TFluxo* AFluxo) {
 void TMotor::InstalarFluxo(TCanal& ACanal, TFluxo* AFluxo, std::uint32_t ASeq) {
     Aposentar(ACanal.Fluxo);
     ACanal.Fluxo = AFluxo;
-    ACanal.Consumidos = 0;
     ACanal.EmFalta = false;
     ACanal.Posicao.store(AFluxo->QuadroInicial(), std::memory_order_relaxed);
     ACanal.Fim.store(false, std::memory_order_relaxed);
@@ -483,9 +485,10 @@ void TMotor::MisturarCanal(TCanal& ACanal, float* AMistura, std::size_t AQuadros
                 temp[i * 2 + 1] *= g;
             }
         }
-        ACanal.Consumidos += static_cast<std::int64_t>(lidos);
-        ACanal.Posicao.store(ACanal.Fluxo->QuadroInicial() + ACanal.Consumidos,
-                             std::memory_order_relaxed);
+        // Only this thread writes the position.
+        ACanal.Posicao.store(
+            ACanal.Posicao.load(std::memory_order_relaxed) + static_cast<std::int64_t>(lidos),
+            std::memory_order_relaxed);
         float* destino = AMistura + pos * 2;
         for (std::size_t q = 0; q < trecho; ++q) {
             const float g = ACanal.Volume.Avancar() * ACanal.Declique.Avancar();

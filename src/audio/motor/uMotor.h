@@ -87,7 +87,6 @@ class TMotor final : public IDispositivoMidia {
     // engine's rate and counts them; the mixer counts what it played or
     // dropped, so the producer knows when its speech has been heard.
     std::size_t EscreverFala(std::span<const float> AAmostras);
-    std::size_t LivreFala() const { return FFala.Livre() / 2; }
     // Producer thread: frames written so far.
     std::uint64_t FalaEscrita() const { return FFalaEscrita.load(std::memory_order_relaxed); }
     // Producer thread: drops everything written so far that was not played.
@@ -135,7 +134,6 @@ class TMotor final : public IDispositivoMidia {
         bool EmFalta = false;
         TRampaGanho Volume;
         TRampaGanho Declique;
-        std::int64_t Consumidos = 0;
         std::atomic<std::int64_t> Posicao{0};  // absolute frame of the current stream
         std::atomic<bool> Fim{false};          // the current stream played to its end
         std::atomic<std::uint32_t> SeqFluxo{0};
@@ -154,6 +152,12 @@ class TMotor final : public IDispositivoMidia {
                     std::unique_ptr<IFonteAudio> AFonte,
                     const std::string& AArquivo);
     std::optional<std::size_t> ReservarCanal();
+    // A new stream for a channel, handed to the audio thread; its sequence
+    // number, or nothing when the command ring is full.
+    std::optional<std::uint32_t> PostarFluxo(TComandoMotor::TTipo ATipo,
+                                             std::size_t ACanal,
+                                             std::unique_ptr<IFonteAudio> AFonte,
+                                             std::int64_t AQuadro);
     std::int64_t PosicaoMs(const TAlias& AAlias) const;
     bool EmFim(const TAlias& AAlias) const;
 

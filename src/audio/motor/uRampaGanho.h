@@ -31,7 +31,6 @@ class TRampaGanho {
         return FDe +
                (FPara - FDe) * (static_cast<float>(FQuadro) / static_cast<float>(FQuadrosRampa));
     }
-    float Alvo() const { return FPara; }
     bool Parada() const { return FQuadro >= FQuadrosRampa; }
     std::size_t Restantes() const { return static_cast<std::size_t>(FQuadrosRampa - FQuadro); }
 
@@ -40,16 +39,6 @@ class TRampaGanho {
         const float g = Atual();
         FQuadro = std::min(FQuadro + 1, FQuadrosRampa);
         return g;
-    }
-
-    // Scales interleaved frames in place.
-    void Aplicar(float* AAmostras, std::size_t AQuadros, int ACanais) {
-        for (std::size_t q = 0; q < AQuadros; ++q) {
-            const float g = Avancar();
-            for (int c = 0; c < ACanais; ++c) {
-                AAmostras[q * static_cast<std::size_t>(ACanais) + static_cast<std::size_t>(c)] *= g;
-            }
-        }
     }
 
   private:

@@ -40,7 +40,6 @@ std::unique_ptr<TSaidaSdl> TSaidaSdl::Abrir(TMotor& AMotor,
             return false;
         }
         s->FDispositivo = id;
-        s->FQuadros = obtido.samples;
         const char* atual = SDL_GetCurrentAudioDriver();
         s->FDriver = atual != nullptr ? atual : "";
         return true;

@@ -27,7 +27,6 @@ class TSaidaSdl {
     TSaidaSdl& operator=(const TSaidaSdl&) = delete;
 
     const std::string& Driver() const { return FDriver; }
-    int QuadrosPorBloco() const { return FQuadros; }
 
   private:
     TSaidaSdl() = default;
@@ -36,7 +35,6 @@ class TSaidaSdl {
     TMotor* FMotor = nullptr;
     unsigned FDispositivo = 0;
     std::string FDriver;
-    int FQuadros = 0;
 };
 
 // The engine without a device: the caller pulls blocks, and each block waits
