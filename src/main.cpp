@@ -24,18 +24,12 @@ namespace {
 using namespace ljsn;
 
 // The face of a run without a window: errors go to the terminal.
-class TVisaoTerminal final : public IVisao {
+class TVisaoTerminal final : public TVisaoNula {
   public:
-    void MostrarRelogio(const std::string&, const std::string&) override {}
     void MostrarErro(const std::string& AMensagem) override {
         std::fprintf(stderr, "Erro: %s\n", AMensagem.c_str());
     }
 };
-
-std::string Ambiente(const char* ANome) {
-    const char* v = std::getenv(ANome);  // NOLINT(concurrency-mt-unsafe): before any thread
-    return v != nullptr ? std::string(v) : std::string();
-}
 
 // Runs the programme with no window until SIGINT or SIGTERM arrives.
 int RodarSemJanela(TOpcoesPrograma AOpcoes) {
@@ -89,7 +83,7 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
                 "Controle pelo celular ligado, mas sem PIN: defina Pin em [Celular] no "
                 "config.ini.\n");
         } else if (programa.Config().CelularAtivo) {
-            std::printf("Controle pelo celular: %s\n", programa.TextosStatus()[3].c_str());
+            std::printf("Controle pelo celular: %s\n", programa.ErroCelular().c_str());
         }
         std::fflush(stdout);
 
@@ -154,6 +148,9 @@ int main(int argc, char** argv) {
     opcoes.Linha = std::move(linha);
     std::error_code erro;
     opcoes.CaminhoExecutavel = std::filesystem::read_symlink("/proc/self/exe", erro).string();
-    opcoes.ValorRelogio = Ambiente("LJSN_RELOGIO");
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): before any thread
+    if (const char* relogio = std::getenv("LJSN_RELOGIO")) {
+        opcoes.ValorRelogio = relogio;
+    }
     return RodarSemJanela(std::move(opcoes));
 }

@@ -34,7 +34,7 @@ bool TPlayer::EnviarOk(const std::string& AComando) {
     return FDispositivo.Enviar(AComando).has_value();
 }
 
-bool TPlayer::Tocar(const std::string& AArquivo) {
+bool TPlayer::Tocar(const std::string& AArquivo, std::optional<std::int32_t> ADuracaoReal) {
     VERIFICAR_OU(FDono.NaThreadDona()) {
         return false;
     }
@@ -49,7 +49,7 @@ bool TPlayer::Tocar(const std::string& AArquivo) {
     FEscala = 1.0;
     FBaseReal = 0;
     FBaseMci = 0;
-    const std::int32_t real = DuracaoMidia(AArquivo);
+    const std::int32_t real = ADuracaoReal ? *ADuracaoReal : DuracaoMidia(AArquivo);
     // |device / real - 1| > 2 %, in integers so exactly 2 % is never corrected
     // by a rounding error.
     const std::int64_t diferenca = std::abs(static_cast<std::int64_t>(FDuracaoMci) - real);

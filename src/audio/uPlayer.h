@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "audio/motor/uDispositivoMidia.h"
@@ -21,7 +22,9 @@ class TPlayer {
     TPlayer(const TPlayer&) = delete;
     TPlayer& operator=(const TPlayer&) = delete;
 
-    bool Tocar(const std::string& AArquivo);
+    // ADuracaoReal: the file's real length when the caller already read it.
+    bool Tocar(const std::string& AArquivo,
+               std::optional<std::int32_t> ADuracaoReal = std::nullopt);
     void Pausar();
     void Continuar();
     void Parar();

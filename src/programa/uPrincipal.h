@@ -119,6 +119,8 @@ class TPrograma {
     void AtualizarControleRemoto();
     // The phone addresses while the control server listens, else empty.
     std::string TextoCelular() const;
+    // Why the control server did not start; empty when it runs or is off.
+    const std::string& ErroCelular() const { return FErroCelular; }
     TControleRemoto& Controle() { return *FControle; }
     // The play/pause toggle of the tray, the taskbar and the switch.
     void TocarOuPausar();
@@ -189,6 +191,8 @@ class TPrograma {
     void MontarIntervalo();
     void AdicionarIntervalo();
     bool NoticiasNaFila() const;
+    // Entries of the break queue that are files (not the news block).
+    std::ptrdiff_t ArquivosNaFila() const;
     std::string ProximoArquivo();
 
     // News hooks (the block itself comes with the news).
@@ -279,6 +283,7 @@ class TPrograma {
     std::int32_t FPosicao = 0;
     std::int32_t FDuracao = 0;
     std::array<std::string, 5> FTextosStatus;
+    std::string FErroCelular;
     double FProximaBuscaNoticias = 0;
 
     std::vector<std::int32_t> FDuracoes;

@@ -159,15 +159,16 @@ std::string TPrograma::MontarEstado(bool ACompleto, const std::string& AMensagem
 void TPrograma::AtualizarControleRemoto() {
     if (!FConfig->CelularAtivo || FConfig->CelularPin.empty()) {
         FControle->Parar();
+        FErroCelular.clear();
         return;
     }
     if (!FControle->Ativo()) {
-        const std::string erro = FControle->Iniciar(FConfig->CelularPorta, FConfig->CelularPin);
-        if (!erro.empty()) {
+        FErroCelular = FControle->Iniciar(FConfig->CelularPorta, FConfig->CelularPin);
+        if (!FErroCelular.empty()) {
             // Shown where the next-item text is, until the status texts are rebuilt.
-            FTextosStatus[3] = erro;
+            FTextosStatus[3] = FErroCelular;
             FVisao.MostrarStatus(FTextosStatus);
-            GravarLog("ERRO", erro);
+            GravarLog("ERRO", FErroCelular);
         }
     }
 }

@@ -28,6 +28,17 @@ bool ExtensaoAceita(const fs::path& ACaminho) {
     return ext == ".mp3" || ext == ".wav" || ext == ".wma";
 }
 
+// The index after AIndice in a rotation of ATamanho (> 0) items.
+int Seguinte(int AIndice, std::size_t ATamanho) {
+    return (AIndice + 1) % static_cast<int>(ATamanho);
+}
+
+// A jingle takes part in a break only while its file exists.
+bool VinhetaUsavel(const std::string& ACaminho) {
+    std::error_code erro;
+    return !ACaminho.empty() && fs::exists(ACaminho, erro);
+}
+
 }  // namespace
 
 std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas) {
@@ -115,7 +126,7 @@ void TPrograma::RecarregarListas() {
     if (FIndiceMusica >= 0 && FIndiceMusica < static_cast<int>(FMusicas.size())) {
         atual = FMusicas[static_cast<std::size_t>(FIndiceMusica)];
     }
-    const std::string propagandas = Juntar(FPropagandas, "\n");
+    const std::vector<std::string> propagandas = FPropagandas;
     const int desdePropaganda = FMusicasDesdePropaganda;
     const int indicePropaganda = FIndicePropaganda;
     const std::deque<TEntradaFila> fila = FFilaIntervalo;
@@ -132,7 +143,7 @@ void TPrograma::RecarregarListas() {
         }
         FLinhaSelecionada = FIndiceMusica;
     }
-    if (Juntar(FPropagandas, "\n") == propagandas) {
+    if (FPropagandas == propagandas) {
         FIndicePropaganda = indicePropaganda;
         FFilaIntervalo = fila;
     }
@@ -153,7 +164,7 @@ void TPrograma::TocarProxima() {
     while (true) {
         if (FFilaIntervalo.empty()) {
             FTocandoVinheta = false;
-            TocarMusica((FIndiceMusica + 1) % static_cast<int>(FMusicas.size()));
+            TocarMusica(Seguinte(FIndiceMusica, FMusicas.size()));
             return;
         }
         const TEntradaFila entrada = FFilaIntervalo.front();
@@ -192,10 +203,7 @@ void TPrograma::MontarIntervalo() {
     }
     if (!FPropagandas.empty() && FMusicasDesdePropaganda >= c.MusicasEntrePropagandas) {
         AdicionarIntervalo();
-        const auto arquivos =
-            std::count_if(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
-                return e.Marca != MARCA_NOTICIAS;
-            });
+        const auto arquivos = ArquivosNaFila();
         GravarLogFmt("FILA",
                      "intervalo comercial depois de %d musica(s) (regra: a cada %d): %d arquivo(s)",
                      FMusicasDesdePropaganda,
@@ -207,16 +215,14 @@ void TPrograma::MontarIntervalo() {
 
 void TPrograma::AdicionarIntervalo() {
     const TConfiguracoes& c = *FConfig;
-    std::error_code erro;
-    if (!c.VinhetaAntes.empty() && fs::exists(c.VinhetaAntes, erro)) {
+    if (VinhetaUsavel(c.VinhetaAntes)) {
         FFilaIntervalo.push_back({c.VinhetaAntes, MARCA_VINHETA});
     }
-    const auto n = static_cast<int>(FPropagandas.size());
     for (int i = 0; i < c.PropagandasPorIntervalo; ++i) {
-        FIndicePropaganda = (FIndicePropaganda + 1) % n;
+        FIndicePropaganda = Seguinte(FIndicePropaganda, FPropagandas.size());
         FFilaIntervalo.push_back({FPropagandas[static_cast<std::size_t>(FIndicePropaganda)], 0});
     }
-    if (!c.VinhetaDepois.empty() && fs::exists(c.VinhetaDepois, erro)) {
+    if (VinhetaUsavel(c.VinhetaDepois)) {
         FFilaIntervalo.push_back({c.VinhetaDepois, MARCA_VINHETA});
     }
 }
@@ -224,6 +230,12 @@ void TPrograma::AdicionarIntervalo() {
 bool TPrograma::NoticiasNaFila() const {
     return std::any_of(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
         return e.Marca == MARCA_NOTICIAS;
+    });
+}
+
+std::ptrdiff_t TPrograma::ArquivosNaFila() const {
+    return std::count_if(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
+        return e.Marca != MARCA_NOTICIAS;
     });
 }
 
@@ -242,17 +254,18 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
     FPlayer->DefinirCategoria(!AIntervalo       ? TCategoriaAudio::caMusica
                               : FTocandoVinheta ? TCategoriaAudio::caVinheta
                                                 : TCategoriaAudio::caPropaganda);
-    const bool ok = FPlayer->Tocar(AArquivo);
+    // The length the crossfade already read, so the file is not scanned twice.
+    const bool ok = FPlayer->Tocar(AArquivo, DuracaoProxima(AArquivo));
     if (FConfig->VolumeAutomatico) {
         // Measure what plays next before it is needed: the next
         // advertisement, then (first in the queue) the next music.
         if (!FPropagandas.empty()) {
             FVolumeAuto->Priorizar(FPropagandas[static_cast<std::size_t>(
-                (FIndicePropaganda + 1) % static_cast<int>(FPropagandas.size()))]);
+                Seguinte(FIndicePropaganda, FPropagandas.size()))]);
         }
         if (!FMusicas.empty()) {
-            FVolumeAuto->Priorizar(FMusicas[static_cast<std::size_t>(
-                (FIndiceMusica + 1) % static_cast<int>(FMusicas.size()))]);
+            FVolumeAuto->Priorizar(
+                FMusicas[static_cast<std::size_t>(Seguinte(FIndiceMusica, FMusicas.size()))]);
         }
     }
     FTocandoPropaganda = AIntervalo;
@@ -295,15 +308,12 @@ std::string TPrograma::ProximoArquivo() {
         if (FMusicas.empty()) {
             return {};
         }
-        return FMusicas[static_cast<std::size_t>((FIndiceMusica + 1) %
-                                                 static_cast<int>(FMusicas.size()))];
+        return FMusicas[static_cast<std::size_t>(Seguinte(FIndiceMusica, FMusicas.size()))];
     }
-    std::error_code erro;
-    if (!FConfig->VinhetaAntes.empty() && fs::exists(FConfig->VinhetaAntes, erro)) {
+    if (VinhetaUsavel(FConfig->VinhetaAntes)) {
         return FConfig->VinhetaAntes;
     }
-    return FPropagandas[static_cast<std::size_t>((FIndicePropaganda + 1) %
-                                                 static_cast<int>(FPropagandas.size()))];
+    return FPropagandas[static_cast<std::size_t>(Seguinte(FIndicePropaganda, FPropagandas.size()))];
 }
 
 void TPrograma::SelecionarLinha(int ALinha) {

@@ -67,12 +67,8 @@ void TPrograma::AtualizarStatus() {
         seguir = "Intervalo comercial";
     } else {
         const int d = c.MusicasEntrePropagandas - FMusicasDesdePropaganda;
-        const bool outraCoisaNaFila =
-            std::any_of(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
-                return e.Marca != MARCA_NOTICIAS;
-            });
-        seguir = (d < 1 || outraCoisaNaFila) ? std::string("Propaganda após esta música")
-                                             : "Propaganda em " + TextoMusicas(d);
+        seguir = (d < 1 || ArquivosNaFila() > 0) ? std::string("Propaganda após esta música")
+                                                 : "Propaganda em " + TextoMusicas(d);
     }
     if (c.NoticiasAtivas) {
         if (FNoticiasNoAr) {

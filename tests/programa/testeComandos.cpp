@@ -149,4 +149,7 @@ TEST_F(Comandos, ErroDoServidorNoStatus) {
     const TJson e = TJson::parse(segundo.ExecutarComando("estado", TJson::object()));
     EXPECT_NE(e["aseguir"].get<std::string>().find("Não foi possível usar a porta"),
               std::string::npos);
+    // Kept apart from the status texts, which the next rebuild replaces.
+    EXPECT_NE(segundo.ErroCelular().find("Não foi possível usar a porta"), std::string::npos);
+    EXPECT_EQ(primeiro.ErroCelular(), "");
 }
