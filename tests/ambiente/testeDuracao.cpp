@@ -26,8 +26,8 @@ TEST(Duracao, FormatarDuracao) {
 
 class DuracaoMidiaReal : public testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        FPasta = new TPastaTemporaria();
+    static void SetUpTestSuite() { FPasta = MidiaCompartilhada("duracao", Gerar); }
+    static void Gerar(const std::string& APasta) {
         // A VBR MP3 without a Xing header: the container's estimate is wrong
         // for it, the packet sum is exact. Varying content makes the bitrate vary.
         RodarFfmpeg(
@@ -43,30 +43,29 @@ class DuracaoMidiaReal : public testing::Test {
              "4",
              "-write_xing",
              "0",
-             *FPasta / "vbr.mp3"});
-        GerarTom(*FPasta / "tom.wav", 12.5, 440, 0.5, {"-c:a", "pcm_s16le"});
-        GerarTom(*FPasta / "tom.wma", 20, 440, 0.5, {"-c:a", "wmav2"});
-        EscreverArquivo(*FPasta / "texto.mp3", "isto nao e audio\n");
-        EscreverArquivo(*FPasta / "vazio.mp3", "");
+             APasta + "vbr.mp3"});
+        GerarTom(APasta + "tom.wav", 12.5, 440, 0.5, {"-c:a", "pcm_s16le"});
+        GerarTom(APasta + "tom.wma", 20, 440, 0.5, {"-c:a", "wmav2"});
+        EscreverArquivo(APasta + "texto.mp3", "isto nao e audio\n");
+        EscreverArquivo(APasta + "vazio.mp3", "");
     }
-    static void TearDownTestSuite() { delete FPasta; }
-    static TPastaTemporaria* FPasta;
+    static std::string FPasta;
 };
-TPastaTemporaria* DuracaoMidiaReal::FPasta = nullptr;
+std::string DuracaoMidiaReal::FPasta;
 
 TEST_F(DuracaoMidiaReal, ExataParaMp3VbrSemCabecalho) {
     // 30 s of audio plus the encoder's padding frames (< 60 ms).
-    EXPECT_NEAR(DuracaoMidia(*FPasta / "vbr.mp3"), 30000, 60);
+    EXPECT_NEAR(DuracaoMidia(FPasta + "vbr.mp3"), 30000, 60);
 }
 
 TEST_F(DuracaoMidiaReal, ContainerParaWavEWma) {
-    EXPECT_NEAR(DuracaoMidia(*FPasta / "tom.wav"), 12500, 2);
-    EXPECT_NEAR(DuracaoMidia(*FPasta / "tom.wma"), 20000, 150);
+    EXPECT_NEAR(DuracaoMidia(FPasta + "tom.wav"), 12500, 2);
+    EXPECT_NEAR(DuracaoMidia(FPasta + "tom.wma"), 20000, 150);
 }
 
 TEST_F(DuracaoMidiaReal, MenosUmQuandoNaoHaAudio) {
-    EXPECT_EQ(DuracaoMidia(*FPasta / "texto.mp3"), -1);
-    EXPECT_EQ(DuracaoMidia(*FPasta / "vazio.mp3"), -1);
-    EXPECT_EQ(DuracaoMidia(*FPasta / "nao-existe.mp3"), -1);
-    EXPECT_EQ(DuracaoMidia(FPasta->Caminho()), -1);
+    EXPECT_EQ(DuracaoMidia(FPasta + "texto.mp3"), -1);
+    EXPECT_EQ(DuracaoMidia(FPasta + "vazio.mp3"), -1);
+    EXPECT_EQ(DuracaoMidia(FPasta + "nao-existe.mp3"), -1);
+    EXPECT_EQ(DuracaoMidia(FPasta), -1);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "apoio/uPastaTemporaria.h"
@@ -24,6 +25,11 @@ std::string Citar(const std::string& ATexto) {
     }
     return r + "'";
 }
+
+int Rodar(const std::string& AComando) {
+    const int estado = std::system(AComando.c_str());  // NOLINT(concurrency-mt-unsafe)
+    return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
+}
 }  // namespace
 
 void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos, int ATaxa) {
@@ -32,11 +38,6 @@ void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos, int ATa
     std::string w = CabecalhoWav(1, 1, ATaxa, 8, dados);
     w.append(dados, static_cast<char>(0x80));
     EscreverArquivo(ACaminho, w);
-}
-
-int Rodar(const std::string& AComando) {
-    const int estado = std::system(AComando.c_str());  // NOLINT(concurrency-mt-unsafe)
-    return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
 }
 
 void RodarFfmpeg(const std::vector<std::string>& AArgs) {
@@ -77,6 +78,53 @@ void GerarTom(const std::string& ACaminho,
     args.insert(args.end(), ACodec.begin(), ACodec.end());
     args.push_back(ACaminho);
     RodarFfmpeg(args);
+}
+
+std::string MidiaCompartilhada(const std::string& ANome,
+                               const std::function<void(const std::string& APasta)>& AGerar) {
+    namespace fs = std::filesystem;
+    struct stat executavel {};
+    if (::stat("/proc/self/exe", &executavel) != 0) {
+        throw std::runtime_error("sem /proc/self/exe");
+    }
+    // Named after the executable too, so two executables never share (or
+    // purge) each other's media.
+    std::error_code erro;
+    const std::string dono =
+        fs::read_symlink("/proc/self/exe", erro).filename().string() + "-" + ANome + "-";
+    const std::string marca = dono + std::to_string(executavel.st_mtim.tv_sec) + "." +
+                              std::to_string(executavel.st_mtim.tv_nsec) + "-" +
+                              std::to_string(executavel.st_size);
+    const fs::path raiz = LJSN_MIDIA_TESTES;
+    const fs::path pronta = raiz / marca;
+    if (fs::is_directory(pronta, erro)) {
+        return pronta.string() + "/";
+    }
+    fs::create_directories(raiz);
+    std::string nova = (raiz / (marca + ".XXXXXX")).string();
+    if (::mkdtemp(nova.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp falhou em " + raiz.string());
+    }
+    try {
+        AGerar(nova + "/");
+    } catch (...) {
+        fs::remove_all(nova, erro);
+        throw;
+    }
+    if (::rename(nova.c_str(), pronta.c_str()) != 0) {
+        fs::remove_all(nova, erro);  // another process made it first
+        if (!fs::is_directory(pronta, erro)) {
+            throw std::runtime_error("nao foi possivel guardar a midia em " + pronta.string());
+        }
+    }
+    // What earlier builds made of the same media.
+    for (const auto& e : fs::directory_iterator(raiz, erro)) {
+        const std::string nome = e.path().filename().string();
+        if (nome.starts_with(dono) && !nome.starts_with(marca)) {
+            fs::remove_all(e.path(), erro);
+        }
+    }
+    return pronta.string() + "/";
 }
 
 }  // namespace ljsn::teste

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,11 @@ void GerarTom(const std::string& ACaminho,
 // enough for folders of thousands of files).
 void CriarWavSilencioso(const std::string& ACaminho, int AMilissegundos, int ATaxa = 8000);
 
-// Runs a shell command; returns its exit status.
-int Rodar(const std::string& AComando);
+// A folder (with a trailing "/") of media shared by every test process of
+// this build: AGerar fills it once, into a fresh folder renamed into place,
+// so concurrent processes never see it half made. A rebuild of the test
+// executable makes it anew, so a changed recipe is never served stale.
+std::string MidiaCompartilhada(const std::string& ANome,
+                               const std::function<void(const std::string& APasta)>& AGerar);
 
 }  // namespace ljsn::teste

@@ -41,4 +41,14 @@ std::string LerArquivo(const std::string& ACaminho) {
     return s.str();
 }
 
+std::string LerLogs(const std::string& APastaDados) {
+    std::string r;
+    std::error_code erro;
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::path(APastaDados) / "Logs", erro)) {
+        r += LerArquivo(e.path().string());
+    }
+    return r;
+}
+
 }  // namespace ljsn::teste

@@ -23,5 +23,8 @@ class TPastaTemporaria {
 
 void EscreverArquivo(const std::string& ACaminho, const std::string& AConteudo);
 std::string LerArquivo(const std::string& ACaminho);
+// Every log file in the data folder's "Logs", one after another; empty
+// when there is none.
+std::string LerLogs(const std::string& APastaDados);
 
 }  // namespace ljsn::teste

@@ -22,7 +22,6 @@ class TProcesso {
     void Sinalizar(int ASinal);
     // Waits for the exit; the exit status, or 128 + signal.
     int Esperar();
-    pid_t Pid() const { return FPid; }
 
   private:
     pid_t FPid = -1;

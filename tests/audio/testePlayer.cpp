@@ -47,12 +47,13 @@ class MidiaPlayer {
         static MidiaPlayer m;
         return m;
     }
-    std::string operator/(const std::string& ANome) const { return FPasta / ANome; }
+    std::string operator/(const std::string& ANome) const { return FPasta + ANome; }
 
   private:
-    MidiaPlayer() {
-        GerarTom(FPasta / "24s.wav", 24, 440, 0.3, {"-c:a", "pcm_s16le"}, 8000, 1);
-        GerarTom(FPasta / "20s.wav", 20, 440, 0.3, {"-c:a", "pcm_s16le"}, 8000, 1);
+    MidiaPlayer() : FPasta(MidiaCompartilhada("player", Gerar)) {}
+    static void Gerar(const std::string& APasta) {
+        GerarTom(APasta + "24s.wav", 24, 440, 0.3, {"-c:a", "pcm_s16le"}, 8000, 1);
+        GerarTom(APasta + "20s.wav", 20, 440, 0.3, {"-c:a", "pcm_s16le"}, 8000, 1);
         // VBR without a Xing header: the container's guess of its length is wrong.
         RodarFfmpeg(
             {"-f",
@@ -65,21 +66,15 @@ class MidiaPlayer {
              "6",
              "-write_xing",
              "0",
-             FPasta / "vbr sem xing.mp3"});
+             APasta + "vbr sem xing.mp3"});
     }
-    TPastaTemporaria FPasta;
+    std::string FPasta;
 };
 
 class Player : public testing::Test {
   protected:
     void SetUp() override { DefinirPastaDados(FPasta.Caminho()); }
-    std::string Log() const {
-        std::string r;
-        for (const auto& e : std::filesystem::directory_iterator(FPasta / "Logs")) {
-            r += LerArquivo(e.path().string());
-        }
-        return r;
-    }
+    std::string Log() const { return LerLogs(FPasta.Caminho()); }
     TPastaTemporaria FPasta;
     TDispositivoGravado FDisp;
     MidiaPlayer& FMidia = MidiaPlayer::Instancia();

@@ -40,14 +40,7 @@ class Locutor : public testing::Test {
             FLocutor.Processar(100);
         }
     }
-    std::string Log() const {
-        std::string r;
-        std::error_code erro;
-        for (const auto& e : std::filesystem::directory_iterator(FPasta / "Logs", erro)) {
-            r += LerArquivo(e.path().string());
-        }
-        return r;
-    }
+    std::string Log() const { return LerLogs(FPasta.Caminho()); }
     TPastaTemporaria FPasta;
     TRelogioFalso FRelogio;
     TFabricaVozFalsa FFabrica{FRelogio};

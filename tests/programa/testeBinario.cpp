@@ -30,10 +30,7 @@ TEST(Binario, SemJanelaTerminaComSigterm) {
     EXPECT_EQ(programa.Esperar(), 0);
 
     ASSERT_TRUE(std::filesystem::exists(dados / "config.ini"));
-    std::string log;
-    for (const auto& e : std::filesystem::directory_iterator(dados / "Logs")) {
-        log += LerArquivo(e.path().string());
-    }
+    const std::string log = LerLogs(dados.Caminho());
     EXPECT_NE(log.find("[INICIO]   Loja Sonorante 1.20.0 aberto em "), std::string::npos) << log;
     EXPECT_NE(log.find("[INICIO]   musicas: "), std::string::npos);
     EXPECT_NE(log.find("[FIM]      programa fechado"), std::string::npos);
@@ -76,14 +73,7 @@ TEST(Binario, TocaComCruzamentoEGrava) {
                         "--driver-audio",
                         "dummy"});
     ASSERT_NE(programa.LerLinha().find("rodando sem janela"), std::string::npos);
-    auto log = [&] {
-        std::string r;
-        std::error_code erro;
-        for (const auto& e : std::filesystem::directory_iterator(dados / "Logs", erro)) {
-            r += LerArquivo(e.path().string());
-        }
-        return r;
-    };
+    auto log = [&] { return LerLogs(dados.Caminho()); };
     // Real time passes in the program: wait until the third song starts.
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (log().find("musica 3/3") == std::string::npos &&

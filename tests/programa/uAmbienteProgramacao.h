@@ -110,14 +110,7 @@ class TAmbienteProgramacao {
         }
         return r;
     }
-    std::string Log() const {
-        std::string r;
-        std::error_code erro;
-        for (const auto& e : std::filesystem::directory_iterator(FPasta / "dados/Logs", erro)) {
-            r += LerArquivo(e.path().string());
-        }
-        return r;
-    }
+    std::string Log() const { return LerLogs(FPasta / "dados"); }
     std::vector<std::string> LinhasDoLog(const std::string& ACategoria) const {
         std::vector<std::string> r;
         const std::string marca = "[" + ACategoria + "]";

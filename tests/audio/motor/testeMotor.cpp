@@ -22,17 +22,18 @@ namespace {
 constexpr int kTaxa = TMotor::kTaxaPadrao;
 constexpr std::size_t kRampaVolume = kTaxa / 10;
 
-// Media the engine tests play, made once per run by ffmpeg.
+// Media the engine tests play, made once per build by ffmpeg.
 class Midia {
   public:
     static Midia& Instancia() {
         static Midia m;
         return m;
     }
-    std::string operator/(const std::string& ANome) const { return FPasta / ANome; }
+    std::string operator/(const std::string& ANome) const { return FPasta + ANome; }
 
   private:
-    Midia() {
+    Midia() : FPasta(MidiaCompartilhada("motor", Gerar)) {}
+    static void Gerar(const std::string& APasta) {
         const std::vector<std::string> wavF = {"-c:a", "pcm_f32le"};
         // Constant 0.5 on both channels: levels and ramps read directly.
         RodarFfmpeg({"-f",
@@ -41,18 +42,18 @@ class Midia {
                      "aevalsrc=0.5|0.5:s=44100:d=6",
                      "-c:a",
                      "pcm_f32le",
-                     FPasta / "dc.wav"});
+                     APasta + "dc.wav"});
         RodarFfmpeg({"-f",
                      "lavfi",
                      "-i",
                      "aevalsrc=0.25|0.25:s=44100:d=3",
                      "-c:a",
                      "pcm_f32le",
-                     FPasta / "dc25.wav"});
-        GerarTom(FPasta / "tom.wav", 5, 1000, 0.5, wavF, 44100);
-        GerarTom(FPasta / "tom.mp3", 8, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "192k"}, 44100);
-        GerarTom(FPasta / "tom.wma", 8, 440, 0.5, {"-c:a", "wmav2", "-b:a", "128k"}, 44100);
-        GerarTom(FPasta / "curto.wav", 0.5, 440, 0.5, {"-c:a", "pcm_s16le"}, 44100);
+                     APasta + "dc25.wav"});
+        GerarTom(APasta + "tom.wav", 5, 1000, 0.5, wavF, 44100);
+        GerarTom(APasta + "tom.mp3", 8, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "192k"}, 44100);
+        GerarTom(APasta + "tom.wma", 8, 440, 0.5, {"-c:a", "wmav2", "-b:a", "128k"}, 44100);
+        GerarTom(APasta + "curto.wav", 0.5, 440, 0.5, {"-c:a", "pcm_s16le"}, 44100);
         // An index ramp: sample i holds i / N, so dropped or repeated frames show.
         RodarFfmpeg({"-f",
                      "lavfi",
@@ -60,21 +61,21 @@ class Midia {
                      "aevalsrc='n/441000|n/441000':s=44100:d=4",
                      "-c:a",
                      "pcm_f32le",
-                     FPasta / "indice.wav"});
+                     APasta + "indice.wav"});
         // A truncated MP3: the first 40 % of a longer file.
         GerarTom(
-            FPasta / "inteiro.mp3", 10, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "128k"}, 44100);
-        const std::string inteiro = LerArquivo(FPasta / "inteiro.mp3");
-        EscreverArquivo(FPasta / "truncado.mp3", inteiro.substr(0, inteiro.size() * 4 / 10));
-        EscreverArquivo(FPasta / "texto.mp3", "isto nao e audio, so texto com nome de mp3\n");
-        EscreverArquivo(FPasta / "vazio.mp3", "");
-        std::filesystem::create_directories(FPasta / "pasta.mp3");
+            APasta + "inteiro.mp3", 10, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "128k"}, 44100);
+        const std::string inteiro = LerArquivo(APasta + "inteiro.mp3");
+        EscreverArquivo(APasta + "truncado.mp3", inteiro.substr(0, inteiro.size() * 4 / 10));
+        EscreverArquivo(APasta + "texto.mp3", "isto nao e audio, so texto com nome de mp3\n");
+        EscreverArquivo(APasta + "vazio.mp3", "");
+        std::filesystem::create_directories(APasta + "pasta.mp3");
         for (const char* nome :
              {"Ação \"ótima\" e tal.wav", "-começa com traço.wav", "concat:x.wav"}) {
-            std::filesystem::copy_file(FPasta / "curto.wav", FPasta / nome);
+            std::filesystem::copy_file(APasta + "curto.wav", APasta + nome);
         }
     }
-    TPastaTemporaria FPasta;
+    std::string FPasta;
 };
 
 std::string Abrir(const std::string& AArquivo, const std::string& AAlias) {
