@@ -46,7 +46,7 @@ test-tsan: dependencias-testes
 	@cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tools/tsan.supp" \
 		ctest --output-on-failure -j $(NUCLEOS) --timeout 900 -E 'formatacao|camadas'
 
-bench: construir
+bench: dependencias-testes
 	@cmake -S . -B build-bench $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-bench -j $(NUCLEOS)
 	@bench/rodar.sh build-bench

@@ -7,12 +7,11 @@ set -euo pipefail
 construcao=${1:-build-bench}
 segundos=${SEGUNDOS_CARGA:-15}
 command -v wrk >/dev/null || { echo "wrk nao instalado"; exit 1; }
+source "$(dirname "$0")/lib/comum.sh"
 dados=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$dados"' EXIT
 mkdir -p "$dados/musicas"
-ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi \
-    -i "aevalsrc='0.3*sin(2*PI*440*t)|0.3*sin(2*PI*550*t)':s=44100:d=300" \
-    -c:a libmp3lame -b:a 192k "$dados/musicas/musica.mp3"
+cp "$midia/5min.mp3" "$dados/musicas/musica.mp3"
 porta=$((40000 + RANDOM % 20000))
 printf '[Geral]\r\nPastaMusicas=%s\r\nTocarAoIniciar=1\r\nTransicaoSegundos=0\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=0\r\n[Celular]\r\nAtivo=1\r\nPorta=%d\r\nPin=123456\r\n' \
     "$dados/musicas" "$porta" > "$dados/config.ini"
@@ -36,9 +35,5 @@ wrk -t2 -c16 -d"${segundos}s" --latency "http://127.0.0.1:$porta/icone-192.png" 
     grep -E "Requests/sec|99%|Non-2xx|Socket errors|requests in"
 kill -TERM "$pid"
 wait "$pid" || true
-if grep -q "falta(s) de dados" "$dados"/Logs/*.log; then
-    echo "FALTAS NO AUDIO:"
-    grep "falta(s) de dados" "$dados"/Logs/*.log
-    exit 1
-fi
+sem_faltas "$dados"
 echo "audio: nenhuma falta de dados durante a carga"

@@ -13,14 +13,7 @@ if [ ! -f "$arvore/.pronta" ]; then
     done
     touch "$arvore/.pronta"
 fi
-mediana() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-cronometrar() {
-    local inicio fim
-    inicio=$(date +%s.%N)
-    eval "$1" >/dev/null 2>&1
-    fim=$(date +%s.%N)
-    awk -v a="$inicio" -v b="$fim" 'BEGIN { printf "%.4f\n", b - a }'
-}
-a=$(for i in 1 2 3 4 5; do cronometrar "find '$arvore' -type f | sort"; done | mediana)
-b=$(for i in 1 2 3 4 5; do cronometrar "'$construcao/bench/ljsn-listar' '$arvore'"; done | mediana)
+source "$(dirname "$0")/lib/comum.sh"
+a=$(for i in 1 2 3 4 5; do cronometrar eval "find '$arvore' -type f | sort"; done | mediana)
+b=$(for i in 1 2 3 4 5; do cronometrar "$construcao/bench/ljsn-listar" "$arvore"; done | mediana)
 echo "find | sort: $a s   ListarArquivos: $b s   razao: $(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", b / a }')"

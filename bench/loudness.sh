@@ -6,20 +6,10 @@
 # analyser works through 200 files: no underrun allowed.
 set -euo pipefail
 construcao=${1:-build-bench}
-midia="$construcao/midia-bench"
-mkdir -p "$midia"
-[ -f "$midia/5min.mp3" ] || ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi \
-    -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(2*PI*0.1*t))*t)+0.1*(random(0)-0.5)|0.3*sin(2*PI*(330+110*sin(2*PI*0.13*t))*t)+0.1*(random(1)-0.5)':s=44100:d=300" \
-    -c:a libmp3lame -b:a 192k "$midia/5min.mp3"
-[ -f "$midia/5min.wav" ] || ffmpeg -hide_banner -loglevel error -nostdin -y -i "$midia/5min.mp3" -c:a pcm_s16le "$midia/5min.wav"
-mediana() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-cronometrar() {
-    local inicio fim
-    inicio=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    fim=$(date +%s.%N)
-    awk -v a="$inicio" -v b="$fim" 'BEGIN { printf "%.4f\n", b - a }'
-}
+source "$(dirname "$0")/lib/comum.sh"
+[ -f "$midia/2min.mp3" ] || "${ffmpeg_quieto[@]}" -f lavfi \
+    -i "aevalsrc='0.3*sin(2*PI*440*t)+0.05*(random(0)-0.5)':s=44100:d=120" -ac 2 \
+    -c:a libmp3lame -b:a 160k "$midia/2min.mp3"
 for f in mp3 wav; do
     arq="$midia/5min.$f"
     nosso=$(for i in 1 2 3; do cronometrar "$construcao/lojasonorante" --medir-loudness "$arq"; done | mediana)
@@ -34,10 +24,7 @@ echo "== reproducao com o analisador medindo 200 arquivos"
 dados=$(mktemp -d)
 trap 'rm -rf "$dados"' EXIT
 mkdir -p "$dados/musicas"
-ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi \
-    -i "aevalsrc='0.3*sin(2*PI*440*t)+0.05*(random(0)-0.5)':s=44100:d=120" -ac 2 \
-    -c:a libmp3lame -b:a 160k "$dados/base.mp3"
-for i in $(seq -w 1 200); do cp "$dados/base.mp3" "$dados/musicas/faixa $i.mp3"; done
+for i in $(seq -w 1 200); do cp "$midia/2min.mp3" "$dados/musicas/faixa $i.mp3"; done
 printf '[Geral]\r\nPastaMusicas=%s\r\nTocarAoIniciar=1\r\nTransicaoSegundos=8\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=1\r\n' \
     "$dados/musicas" > "$dados/config.ini"
 inicio=$(date +%s)
@@ -50,8 +37,5 @@ done
 kill -TERM "$pid"
 wait "$pid" || true
 echo "analisador: $(grep -c '|' "$dados/volumes.ini") arquivos medidos em $(( $(date +%s) - inicio )) s enquanto tocava"
-if grep -q "falta(s) de dados" "$dados"/Logs/*.log; then
-    grep "falta(s) de dados" "$dados"/Logs/*.log
-    exit 1
-fi
+sem_faltas "$dados"
 echo "audio: nenhuma falta de dados"

@@ -6,11 +6,7 @@
 set -euo pipefail
 construcao=${1:-build-bench}
 segundos=${SEGUNDOS:-60}
-midia="$construcao/midia-bench"
-mkdir -p "$midia"
-[ -f "$midia/5min.mp3" ] || ffmpeg -hide_banner -loglevel error -nostdin -y -f lavfi \
-    -i "aevalsrc='0.3*sin(2*PI*(220+110*sin(2*PI*0.1*t))*t)|0.3*sin(2*PI*(330+110*sin(2*PI*0.13*t))*t)':s=44100:d=300" \
-    -c:a libmp3lame -b:a 192k "$midia/5min.mp3"
+source "$(dirname "$0")/lib/comum.sh"
 dados=$(mktemp -d)
 trap 'rm -rf "$dados"' EXIT
 mkdir -p "$dados/musicas"

@@ -1,9 +1,9 @@
 #include <cmath>
 #include <memory>
 
-#include <ebur128.h>
 #include <gtest/gtest.h>
 
+#include "apoio/uEbur128.h"
 #include "apoio/uMidia.h"
 #include "apoio/uPastaTemporaria.h"
 #include "audio/motor/uDecodificador.h"
@@ -39,28 +39,6 @@ std::string Gerar(const TPastaTemporaria& APasta,
     args.push_back(caminho);
     RodarFfmpeg(args);
     return caminho;
-}
-
-struct TLiberarEbur {
-    void operator()(ebur128_state* AEstado) const { ebur128_destroy(&AEstado); }
-};
-
-// The independent reference: libebur128 fed by our decoder at the file's own
-// rate and channels.
-double Ebur128(const std::string& ACaminho) {
-    auto d = TDecodificador::Abrir(ACaminho, {});
-    if (!d) {
-        return -999;
-    }
-    std::unique_ptr<ebur128_state, TLiberarEbur> estado(ebur128_init(
-        static_cast<unsigned>(d->Canais()), static_cast<unsigned long>(d->Taxa()), EBUR128_MODE_I));
-    std::vector<float> bloco(4096 * static_cast<std::size_t>(d->Canais()));
-    while (const std::size_t n = d->Ler(bloco.data(), 4096)) {
-        ebur128_add_frames_float(estado.get(), bloco.data(), n);
-    }
-    double lufs = 0;
-    ebur128_loudness_global(estado.get(), &lufs);
-    return lufs;
 }
 
 }  // namespace
