@@ -70,10 +70,18 @@ void GerarTom(const std::string& ACaminho,
     for (int c = 1; c < ACanais; ++c) {
         expressoes += "|" + tom;
     }
+    GerarExpressao(ACaminho, expressoes, ASegundos, ATaxa, ACodec);
+}
+
+void GerarExpressao(const std::string& ACaminho,
+                    const std::string& AExpressoes,
+                    double ASegundos,
+                    int ATaxa,
+                    const std::vector<std::string>& ACodec) {
     std::vector<std::string> args = {"-f",
                                      "lavfi",
                                      "-i",
-                                     "aevalsrc=" + expressoes + ":s=" + std::to_string(ATaxa) +
+                                     "aevalsrc='" + AExpressoes + "':s=" + std::to_string(ATaxa) +
                                          ":d=" + std::to_string(ASegundos)};
     args.insert(args.end(), ACodec.begin(), ACodec.end());
     args.push_back(ACaminho);

@@ -10,6 +10,14 @@ namespace ljsn::teste {
 // fails, so a fixture that cannot be made is an error, never a skip.
 void RodarFfmpeg(const std::vector<std::string>& AArgs);
 
+// ASegundos of aevalsrc expressions, one per channel separated by "|",
+// encoded by the codec arguments into ACaminho.
+void GerarExpressao(const std::string& ACaminho,
+                    const std::string& AExpressoes,
+                    double ASegundos,
+                    int ATaxa = 44100,
+                    const std::vector<std::string>& ACodec = {"-c:a", "pcm_f32le"});
+
 // A sine tone of ASegundos at AFrequencia Hz and AAmplitude (0..1), encoded
 // by the codec arguments into ACaminho, e.g. {"-c:a", "libmp3lame"}.
 void GerarTom(const std::string& ACaminho,

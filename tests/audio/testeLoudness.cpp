@@ -30,14 +30,7 @@ std::string Gerar(const TPastaTemporaria& APasta,
                   double ASegundos,
                   const std::vector<std::string>& ACodec = {"-c:a", "pcm_f32le"}) {
     const std::string caminho = APasta / ANome;
-    std::vector<std::string> args = {
-        "-f",
-        "lavfi",
-        "-i",
-        "aevalsrc='" + AExprs + "':s=" + std::to_string(ATaxa) + ":d=" + std::to_string(ASegundos)};
-    args.insert(args.end(), ACodec.begin(), ACodec.end());
-    args.push_back(caminho);
-    RodarFfmpeg(args);
+    GerarExpressao(caminho, AExprs, ASegundos, ATaxa, ACodec);
     return caminho;
 }
 

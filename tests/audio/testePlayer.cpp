@@ -55,18 +55,11 @@ class MidiaPlayer {
         GerarTom(APasta + "24s.wav", 24, 440, 0.3, {"-c:a", "pcm_s16le"}, 8000, 1);
         GerarTom(APasta + "20s.wav", 20, 440, 0.3, {"-c:a", "pcm_s16le"}, 8000, 1);
         // VBR without a Xing header: the container's guess of its length is wrong.
-        RodarFfmpeg(
-            {"-f",
-             "lavfi",
-             "-i",
-             "aevalsrc='if(lt(mod(t,6),3),0.02*sin(2*PI*220*t),0.7*(random(0)-0.5))':s=44100:d=30",
-             "-c:a",
-             "libmp3lame",
-             "-q:a",
-             "6",
-             "-write_xing",
-             "0",
-             APasta + "vbr sem xing.mp3"});
+        GerarExpressao(APasta + "vbr sem xing.mp3",
+                       "if(lt(mod(t,6),3),0.02*sin(2*PI*220*t),0.7*(random(0)-0.5))",
+                       30,
+                       44100,
+                       {"-c:a", "libmp3lame", "-q:a", "6", "-write_xing", "0"});
     }
     std::string FPasta;
 };

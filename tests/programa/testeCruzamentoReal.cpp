@@ -83,20 +83,8 @@ TEST_F(CruzamentoReal, PotenciaConstanteComRuidos) {
 // follow the tick's targets in ramps, never in a step larger than a full
 // swing spread over one tick, and their powers sum to one throughout.
 TEST_F(CruzamentoReal, RampasSemDegraus) {
-    RodarFfmpeg({"-f",
-                 "lavfi",
-                 "-i",
-                 "aevalsrc=0.5|0:s=44100:d=20",
-                 "-c:a",
-                 "pcm_f32le",
-                 A.Pasta("dc") + "/a.wav"});
-    RodarFfmpeg({"-f",
-                 "lavfi",
-                 "-i",
-                 "aevalsrc=0|0.5:s=44100:d=20",
-                 "-c:a",
-                 "pcm_f32le",
-                 A.Pasta("dc") + "/b.wav"});
+    GerarExpressao(A.Pasta("dc") + "/a.wav", "0.5|0", 20);
+    GerarExpressao(A.Pasta("dc") + "/b.wav", "0|0.5", 20);
     TPrograma& p = Criar(A.Pasta("dc"));
     p.Tocar();
     const auto s = Rodar(19000);

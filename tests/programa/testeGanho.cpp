@@ -10,14 +10,7 @@ namespace {
 
 // Stereo 997 Hz tones measure 20 log10(amplitude) LUFS.
 void Tom(TAmbienteProgramacao& A, const std::string& ACaminho, double AAmplitude) {
-    const std::string s = std::to_string(AAmplitude) + "*sin(2*PI*997*t)";
-    RodarFfmpeg({"-f",
-                 "lavfi",
-                 "-i",
-                 "aevalsrc=" + s + "|" + s + ":s=44100:d=4",
-                 "-c:a",
-                 "pcm_s16le",
-                 A.Pasta(ACaminho)});
+    GerarTom(A.Pasta(ACaminho), 4, 997, AAmplitude, {"-c:a", "pcm_s16le"});
 }
 
 }  // namespace

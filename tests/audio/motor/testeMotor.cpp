@@ -36,32 +36,14 @@ class Midia {
     static void Gerar(const std::string& APasta) {
         const std::vector<std::string> wavF = {"-c:a", "pcm_f32le"};
         // Constant 0.5 on both channels: levels and ramps read directly.
-        RodarFfmpeg({"-f",
-                     "lavfi",
-                     "-i",
-                     "aevalsrc=0.5|0.5:s=44100:d=6",
-                     "-c:a",
-                     "pcm_f32le",
-                     APasta + "dc.wav"});
-        RodarFfmpeg({"-f",
-                     "lavfi",
-                     "-i",
-                     "aevalsrc=0.25|0.25:s=44100:d=3",
-                     "-c:a",
-                     "pcm_f32le",
-                     APasta + "dc25.wav"});
+        GerarExpressao(APasta + "dc.wav", "0.5|0.5", 6);
+        GerarExpressao(APasta + "dc25.wav", "0.25|0.25", 3);
         GerarTom(APasta + "tom.wav", 5, 1000, 0.5, wavF, 44100);
         GerarTom(APasta + "tom.mp3", 8, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "192k"}, 44100);
         GerarTom(APasta + "tom.wma", 8, 440, 0.5, {"-c:a", "wmav2", "-b:a", "128k"}, 44100);
         GerarTom(APasta + "curto.wav", 0.5, 440, 0.5, {"-c:a", "pcm_s16le"}, 44100);
         // An index ramp: sample i holds i / N, so dropped or repeated frames show.
-        RodarFfmpeg({"-f",
-                     "lavfi",
-                     "-i",
-                     "aevalsrc='n/441000|n/441000':s=44100:d=4",
-                     "-c:a",
-                     "pcm_f32le",
-                     APasta + "indice.wav"});
+        GerarExpressao(APasta + "indice.wav", "n/441000|n/441000", 4);
         // A truncated MP3: the first 40 % of a longer file.
         GerarTom(
             APasta + "inteiro.mp3", 10, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "128k"}, 44100);
