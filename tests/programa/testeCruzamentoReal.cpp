@@ -20,13 +20,10 @@ class CruzamentoReal : public testing::Test {
   protected:
     std::vector<float> Rodar(int AMs) {
         std::vector<float> saida;
-        for (int t = 0; t < AMs; t += 100) {
-            A.Relogio.Avancar(100);
-            A.Fila.Drenar();
-            A.Programa->Tick();
+        A.Avancar(AMs, [&] {
             const auto bloco = FSaida.RenderizarQuadros(kQuadrosTick, 1024);
             saida.insert(saida.end(), bloco.begin(), bloco.end());
-        }
+        });
         return saida;
     }
     TPrograma& Criar(const std::string& APasta) {
@@ -35,10 +32,7 @@ class CruzamentoReal : public testing::Test {
             c.TransicaoSegundos = 8;
             c.Volume = 100;
         });
-        TOpcoesPrograma opcoes;
-        A.Programa = std::make_unique<TPrograma>(A.Relogio, A.Fila, A.Visao, FMotor, A.Voz, opcoes);
-        A.Programa->Iniciar();
-        return *A.Programa;
+        return A.Construir(FMotor, A.Voz);
     }
     // The engine outlives the programme, whose players close their aliases on it.
     TMotor FMotor;

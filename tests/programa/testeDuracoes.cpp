@@ -44,11 +44,7 @@ TEST(Duracoes, LotesDe25) {
     }
     a.CriarArquivos("musicas", nomes, 1000);
     a.Configurar([&](TConfiguracoes& c) { c.PastaMusicas = a.Pasta("musicas"); });
-    TOpcoesPrograma opcoes;
-    a.Programa =
-        std::make_unique<TPrograma>(a.Relogio, a.Fila, a.Visao, a.Dispositivo, a.Voz, opcoes);
-    TPrograma& p = *a.Programa;
-    p.Iniciar();
+    TPrograma& p = a.Construir(a.Dispositivo, a.Voz);
     EXPECT_EQ(p.TextosStatus()[0], "Músicas: 60");
     std::vector<std::size_t> lotes;
     RodarAte(

@@ -33,10 +33,7 @@ TEST(LocucaoReal, MusicaAbaixaEnquantoOLocutorFala) {
         c.VolumeFundo = 20;
         c.VolumesFala[IndiceFala(TTipoFala::tfChamada)] = 100;
     });
-    TOpcoesPrograma opcoes;
-    a.Programa = std::make_unique<TPrograma>(a.Relogio, a.Fila, a.Visao, motor, voz, opcoes);
-    TPrograma& p = *a.Programa;
-    p.Iniciar();
+    TPrograma& p = a.Construir(motor, voz);
     p.Tocar();
 
     struct TTick {
@@ -46,16 +43,13 @@ TEST(LocucaoReal, MusicaAbaixaEnquantoOLocutorFala) {
     };
     std::vector<TTick> ticks;
     auto rodar = [&](int AMs) {
-        for (int t = 0; t < AMs; t += 100) {
-            a.Relogio.Avancar(100);
-            a.Fila.Drenar();
-            p.Tick();
+        a.Avancar(AMs, [&] {
             const auto s = saida.RenderizarQuadros(kQuadrosTick, 1024);
             const double tom = AmplitudeFrequencia(s, 2, 0, 0, kQuadrosTick, 1000, kTaxa);
             const double total = Rms(s, 2, 0, 0, kQuadrosTick);
             const double resto = std::sqrt(std::max(0.0, total * total - tom * tom / 2));
             ticks.push_back({tom, resto, p.Locutor().Fase()});
-        }
+        });
     };
     rodar(3000);
     EXPECT_NEAR(ticks.back().Tom, 0.5, 0.01);

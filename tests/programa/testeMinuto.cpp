@@ -148,9 +148,7 @@ TEST_F(Minuto, RelogioAjustadoSoNoBotao) {
     TOpcoesPrograma opcoes;
     opcoes.ValorRelogio = "7:05";
     A.Configurar([](TConfiguracoes& c) { c.HoraCerta = true; });
-    A.Programa =
-        std::make_unique<TPrograma>(A.Relogio, A.Fila, A.Visao, A.Dispositivo, A.Voz, opcoes);
-    A.Programa->Iniciar();
+    A.Construir(A.Dispositivo, A.Voz, opcoes);
     A.Programa->ExecutarAcao(3);
     A.Avancar(30 * 60000);  // 15:00 by the system clock
     EXPECT_EQ(Falas(),

@@ -89,17 +89,30 @@ class TAmbienteProgramacao {
         TOpcoesPrograma opcoes;
         opcoes.CaminhoExecutavel = "/teste/lojasonorante";
         opcoes.Linha = LerLinhaComando(AArgs);
-        Programa = std::make_unique<TPrograma>(Relogio, Fila, Visao, Dispositivo, Voz, opcoes);
-        Programa->Iniciar();
+        Construir(Dispositivo, Voz, std::move(opcoes));
         Fila.Drenar();
         return *Programa;
     }
-    // Runs the programme for AMs of fake time, one tick per 100 ms.
-    void Avancar(int AMs) {
+    // The programme on another device or voice (the real engine), started
+    // but with the main-thread queue not yet drained.
+    TPrograma& Construir(IDispositivoMidia& ADispositivo,
+                         IFabricaVoz& AVoz,
+                         TOpcoesPrograma AOpcoes = {}) {
+        Programa = std::make_unique<TPrograma>(
+            Relogio, Fila, Visao, ADispositivo, AVoz, std::move(AOpcoes));
+        Programa->Iniciar();
+        return *Programa;
+    }
+    // Runs the programme for AMs of fake time, one tick per 100 ms;
+    // ADepoisDoTique (rendering, measuring) runs after each tick.
+    void Avancar(int AMs, const std::function<void()>& ADepoisDoTique = {}) {
         for (int t = 0; t < AMs; t += 100) {
             Relogio.Avancar(100);
             Fila.Drenar();
             Programa->Tick();
+            if (ADepoisDoTique) {
+                ADepoisDoTique();
+            }
         }
     }
     // The display names of the files the device opened, in order.
