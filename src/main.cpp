@@ -16,6 +16,7 @@
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
+#include "programa/uFerramentas.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
 
@@ -142,6 +143,9 @@ int main(int argc, char** argv) {
     }
     if (!linha.Dados.empty()) {
         DefinirPastaDados(linha.Dados);
+    }
+    if (linha.BuscarCidadePedido) {
+        return FerramentaBuscarCidade(linha.BuscarCidade, linha.Salvar, stdout);
     }
 
     TOpcoesPrograma opcoes;

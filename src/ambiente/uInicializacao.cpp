@@ -58,6 +58,11 @@ TLinhaComando LerLinhaComando(const std::vector<std::string>& AArgs) {
             valor(i, arg, r.DriverAudio);
         } else if (minusculo == "--dispositivo-audio") {
             valor(i, arg, r.DispositivoAudio);
+        } else if (minusculo == "--buscar-cidade") {
+            r.BuscarCidadePedido = true;
+            valor(i, arg, r.BuscarCidade);
+        } else if (minusculo == "--salvar") {
+            r.Salvar = true;
         } else if (minusculo == "--medir-loudness") {
             r.MedirLoudnessPedido = true;
             r.MedirLoudness.assign(AArgs.begin() + static_cast<std::ptrdiff_t>(i) + 1, AArgs.end());
@@ -87,12 +92,15 @@ std::string TextoAjuda() {
            "  --driver-audio NOME        driver de audio do SDL (pulseaudio, alsa, dummy...)\n"
            "  --dispositivo-audio NOME   dispositivo de saida (padrao: o do sistema)\n"
            "  --medir-loudness ARQ...    mede a loudness (LUFS) de cada arquivo e sai\n"
+           "  --buscar-cidade TEXTO      procura a cidade do tempo e mostra a previsao;\n"
+           "                             com --salvar, grava a cidade no config.ini\n"
            "  --versao                   mostra a versao e sai\n"
            "  --ajuda                    mostra esta ajuda e sai\n"
            "\n"
            "Variaveis de ambiente: LJSN_RELOGIO (H:MM, acerta o relogio mostrado),\n"
            "LJSN_EDGE (navegador das vozes naturais), LJSN_NOTICIAS_URL (feed de noticias),\n"
-           "SDL_AUDIODRIVER (driver de audio).\n";
+           "LJSN_CLIMA_URL e LJSN_CIDADES_URL (servicos do tempo), SDL_AUDIODRIVER (driver de\n"
+           "audio).\n";
 }
 
 }  // namespace ljsn

@@ -20,6 +20,9 @@ struct TLinhaComando {
     std::string DispositivoAudio;            // --dispositivo-audio NOME
     std::vector<std::string> MedirLoudness;  // --medir-loudness ARQUIVO...
     bool MedirLoudnessPedido = false;
+    std::string BuscarCidade;  // --buscar-cidade TEXTO
+    bool BuscarCidadePedido = false;
+    bool Salvar = false;             // --salvar (with --buscar-cidade)
     std::vector<std::string> Erros;  // switches that could not be read
     // The arguments as given, each preceded by one space (for the start log line).
     std::string Argumentos;

@@ -20,10 +20,6 @@ namespace ljsn {
 
 namespace {
 
-// A feed or forecast is a few hundred kilobytes; anything far larger is not
-// what was asked for and must not exhaust memory.
-constexpr std::size_t kMaxCorpo = 32u * 1024u * 1024u;
-
 struct TLiberarCurl {
     void operator()(CURL* ACurl) const { curl_easy_cleanup(ACurl); }
 };
@@ -34,11 +30,18 @@ struct TLiberarLista {
 std::size_t Receber(char* ADados, std::size_t ATamanho, std::size_t AQuantos, void* AUsuario) {
     auto* corpo = static_cast<std::string*>(AUsuario);
     const std::size_t n = ATamanho * AQuantos;
-    if (corpo->size() + n > kMaxCorpo) {
-        return 0;  // aborts the transfer; what arrived so far is kept
+    // A feed or forecast is a few hundred kilobytes; anything far larger is
+    // not what was asked for and must not exhaust memory.
+    if (corpo->size() + n > kMaxCorpoBaixado) {
+        return 0;  // aborts the transfer
     }
     corpo->append(ADados, n);
     return n;
+}
+
+int Progresso(void* AUsuario, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* parar = static_cast<const std::stop_token*>(AUsuario);
+    return parar->stop_requested() ? 1 : 0;
 }
 
 void IniciarCurl() {
@@ -48,7 +51,12 @@ void IniciarCurl() {
 
 }  // namespace
 
-std::string BaixarTexto(std::string_view AUrl, std::string_view AAgente) {
+std::string BaixarTexto(std::string_view AUrl,
+                        std::string_view AAgente,
+                        const TOpcoesBaixar& AOpcoes) {
+    if (AOpcoes.Parar.stop_requested()) {
+        return {};
+    }
     IniciarCurl();
     std::unique_ptr<CURL, TLiberarCurl> curl(curl_easy_init());
     if (!curl) {
@@ -76,8 +84,11 @@ std::string BaixarTexto(std::string_view AUrl, std::string_view AAgente) {
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Receber);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &corpo);
-    const CURLcode rc = curl_easy_perform(c);
-    if (rc != CURLE_OK && corpo.empty()) {
+    curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(AOpcoes.LimiteTotalSegundos));
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Progresso);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &AOpcoes.Parar);
+    if (curl_easy_perform(c) != CURLE_OK) {
         return {};
     }
     return GarantirUtf8(corpo);

@@ -92,6 +92,9 @@ void TPrograma::Iniciar() {
     };
     conversores.Voz = [](const std::string& ANome) { return TVozEdge::NomeAtual(ANome); };
     FConfig->Carregar(conversores);
+    FAgendaClima = std::make_unique<TAgendaClima>(FRelogio, FFila, *FConfig);
+    FAgendaNoticias = std::make_unique<TAgendaNoticias>(FRelogio, FFila, *FConfig);
+    FAgendaNoticias->DefinirAoConcluir([this] { AtualizarStatus(); });
     FVolumeGeral = std::clamp(FConfig->Volume, 0, 100);
     AplicarConfiguracoes();
 
@@ -109,6 +112,8 @@ void TPrograma::Iniciar() {
                                                              FConfig->NoticiasQuantidade)
                                          : std::string("desligadas"));
     FMinutosSemData = FConfig->DatasMinutos / 2;
+    FAgendaClima->AtualizarClima();
+    FAgendaNoticias->AtualizarNoticias();
     AtualizarStatus();
     AtualizarControleRemoto();
     if (FOpcoes.Linha.Comando != 0) {
@@ -156,6 +161,9 @@ TPrograma::~TPrograma() {
     }
     GeracaoAtual.store(-1);
     *FVivo = nullptr;
+    // Downloads under way are abandoned; their results would find no one.
+    FAgendaNoticias.reset();
+    FAgendaClima.reset();
     GravarLog("FIM", "programa fechado");
     FConfig->Volume = FVolumeGeral;
     try {
@@ -223,6 +231,8 @@ void TPrograma::ExecutarTick() {
     if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
         if (!FNoticiasNoAr) {
             TocarProxima();
+        } else {
+            EncerrarNoticiasSeAcabou();
         }
     } else {
         FDuracao = FPlayer->Duracao();

@@ -23,6 +23,8 @@
 #include "controle/uControleRemoto.h"
 #include "locutor/uLocutor.h"
 #include "locutor/voz/uVozSapi.h"
+#include "programa/uAgendaClima.h"
+#include "programa/uAgendaNoticias.h"
 #include "programa/uVisao.h"
 
 namespace ljsn {
@@ -34,6 +36,11 @@ inline constexpr std::uint32_t kIntervaloTickMs = 100;
 // Tags of the break queue's entries.
 inline constexpr int MARCA_VINHETA = 1;
 inline constexpr int MARCA_NOTICIAS = 2;
+
+// What the news block says first and last, and its caption.
+inline constexpr const char* kAberturaNoticias = "Agora, as notícias, com a Agência Brasil.";
+inline constexpr const char* kFechoNoticias = "Fonte: Agência Brasil.";
+inline constexpr const char* kLegendaNoticias = "Notícias · Agência Brasil";
 
 // Placeholder glyphs for an item without a cover picture.
 inline constexpr char32_t kGlifoMusica = U'\uE8D6';
@@ -149,6 +156,10 @@ class TPrograma {
     TConfiguracoes& Config() { return *FConfig; }
     TLocutor& Locutor() { return *FLocutor; }
     TVolumeAuto& VolumeAuto() { return *FVolumeAuto; }
+    TAgendaNoticias& AgendaNoticias() { return *FAgendaNoticias; }
+    TAgendaClima& AgendaClima() { return *FAgendaClima; }
+    // The items the next news block would read now.
+    std::vector<TNoticia> NoticiasParaLer() const;
     double LoudnessAtual() const { return FLoudnessAtual; }
     double AjusteAtual() const { return FAjusteAtual; }
     bool PararAposLocutor() const { return FPararAposLocutor; }
@@ -195,11 +206,13 @@ class TPrograma {
     std::ptrdiff_t ArquivosNaFila() const;
     std::string ProximoArquivo();
 
-    // News hooks (the block itself comes with the news).
-    bool NoticiasProntas();
+    // The news block.
+    bool NoticiasProntas() const;
     bool IniciarNoticias();
     void InterromperNoticias();
     void BuscarSeAcabaram();
+    // The tick's end-of-item step while the block is on air.
+    void EncerrarNoticiasSeAcabou();
 
     // Transitions and levels.
     int VolumeCategoria(const TPlayer& APlayer) const;
@@ -240,6 +253,8 @@ class TPrograma {
     std::unique_ptr<TLocutor> FLocutor;
     std::unique_ptr<TControleRemoto> FControle;
     std::unique_ptr<TVolumeAuto> FVolumeAuto;
+    std::unique_ptr<TAgendaNoticias> FAgendaNoticias;
+    std::unique_ptr<TAgendaClima> FAgendaClima;
     std::string FInfo;  // the tag line of the current item
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;
@@ -284,7 +299,6 @@ class TPrograma {
     std::int32_t FDuracao = 0;
     std::array<std::string, 5> FTextosStatus;
     std::string FErroCelular;
-    double FProximaBuscaNoticias = 0;
 
     std::vector<std::int32_t> FDuracoes;
     struct TLeitor {

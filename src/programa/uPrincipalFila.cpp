@@ -196,7 +196,7 @@ void TPrograma::MontarIntervalo() {
                      "era a vez das noticias (%d musicas), mas nao ha noticia para ler: entram "
                      "assim que chegar noticia (proxima busca as %s)",
                      FMusicasDesdeNoticias,
-                     FormatarHoraMinuto(FProximaBuscaNoticias));
+                     FormatarHoraMinuto(FAgendaNoticias->ProximaBusca()));
     }
     if (c.NoticiasAtivas && FMusicasDesdeNoticias >= c.NoticiasCadaMusicas) {
         BuscarSeAcabaram();
@@ -338,23 +338,5 @@ int TPrograma::LinhaAtual() const {
     }
     return -1;
 }
-
-// News are switched off until the news feed exists: nothing is ever ready.
-bool TPrograma::NoticiasProntas() {
-    return false;
-}
-
-bool TPrograma::IniciarNoticias() {
-    return false;
-}
-
-void TPrograma::InterromperNoticias() {
-    if (FNoticiasNoAr) {
-        FNoticiasNoAr = false;
-        FLocutor->Cancelar();
-    }
-}
-
-void TPrograma::BuscarSeAcabaram() {}
 
 }  // namespace ljsn

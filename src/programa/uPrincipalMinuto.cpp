@@ -68,12 +68,19 @@ void TPrograma::VerificarMinuto() {
             }
         }
     }
-    // The weather and news refreshes join with their features.
+    if (agora.Minuto % 30 == 25) {
+        FAgendaClima->AtualizarClima();
+    }
+    FAgendaNoticias->VerificarBusca();
 }
 
 void TPrograma::AnunciarHoraCerta(int AHora, int AMinuto) {
     FLocutor->Anunciar(FraseHoraCerta(FConfig->NomeEmpresa, FConfig->GeneroEmpresa, AHora, AMinuto),
                        TTipoFala::tfHoraCerta);
+    const std::string clima = FAgendaClima->FraseParaHora(AHora);
+    if (!clima.empty()) {
+        FLocutor->Anunciar(clima, TTipoFala::tfClima);
+    }
 }
 
 void TPrograma::FalarAgora(const std::string& ATexto) {

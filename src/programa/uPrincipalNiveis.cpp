@@ -209,7 +209,7 @@ void TPrograma::Pausar() {
         InterromperNoticias();
         FPausadoNasNoticias = true;
         GravarLog("COMANDO", "pausado no meio das noticias: leitura interrompida");
-        FVisao.MostrarTempos(0, 0);
+        FVisao.MostrarTemposVazios();
     } else {
         const TEstadoPlayer estado = FPlayer->Estado();
         if (estado == TEstadoPlayer::epTocando) {

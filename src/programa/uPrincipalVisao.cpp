@@ -78,8 +78,8 @@ void TPrograma::AtualizarStatus() {
         } else {
             const int e = c.NoticiasCadaMusicas - FMusicasDesdeNoticias;
             if (e < 1) {
-                // No news feed yet: there is never anything to read.
-                seguir += "  ·  Notícias: aguardando novas";
+                seguir += NoticiasParaLer().empty() ? "  ·  Notícias: aguardando novas"
+                                                    : "  ·  Notícias após esta música";
             } else {
                 seguir += "  ·  Notícias em " + TextoMusicas(e);
             }

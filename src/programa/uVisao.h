@@ -35,6 +35,8 @@ class IVisao {
         (void)APosicao;
         (void)ADuracao;
     }
+    // Both time labels empty (the news block, a pause in it).
+    virtual void MostrarTemposVazios() {}
     // The item whose cover and tag line to show (empty: none), with the
     // placeholder glyph for when it has no picture.
     virtual void MostrarCapa(const std::string& AArquivo, char32_t AGlifo) {
