@@ -108,7 +108,12 @@ void TAgendaNoticias::BuscarSeAcabaram() {
 }
 
 void TAgendaNoticias::VerificarBusca() {
-    if (FProximaBuscaNoticias <= FRelogio.Agora()) {
+    // Due when the fetch time falls before the next minute's check: a fetch
+    // completes seconds after the minute began, so comparing with the exact
+    // time would skip every other minute and "retry every minute" would
+    // become every two.
+    const double proximoMinuto = (std::floor(FRelogio.Agora() * 1440.0 + 1e-9) + 1) / 1440.0;
+    if (FProximaBuscaNoticias < proximoMinuto) {
         AtualizarNoticias();
     }
 }

@@ -30,7 +30,7 @@ class TAgendaNoticias {
     // An early fetch when every fetched item has been read (at most one
     // every 2 minutes).
     void BuscarSeAcabaram();
-    // The minute events: a fetch when the next one is due.
+    // The minute events: a fetch when the next one is due within this minute.
     void VerificarBusca();
     // The settings were confirmed: the items of the old subjects go.
     void Esvaziar() { FNoticias.clear(); }

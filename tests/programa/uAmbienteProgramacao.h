@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -58,15 +59,23 @@ class TVisaoGravada : public IVisao {
 class TAmbienteProgramacao {
   public:
     TAmbienteProgramacao() {
-        // No browser for the natural voices, whatever this machine has.
+        // No browser for the natural voices, whatever this machine has, and
+        // nothing leaves the machine: the outside services refuse at once
+        // unless a test points them at its own local server.
         ::setenv("LJSN_EDGE", (FPasta.Caminho() + "sem-navegador").c_str(), 1);
+        ::setenv("LJSN_NOTICIAS_URL", "http://127.0.0.1:1/%s", 1);
+        ::setenv("LJSN_CLIMA_URL", "http://127.0.0.1:1", 1);
+        ::setenv("LJSN_CIDADES_URL", "http://127.0.0.1:1", 1);
         DefinirPastaDados(FPasta.Caminho() + "dados");
         DefinirHoraDoLog([this] { return Relogio.Agora(); });
     }
     ~TAmbienteProgramacao() {
         Programa.reset();
         DefinirHoraDoLog(nullptr);
-        ::unsetenv("LJSN_EDGE");
+        for (const char* v :
+             {"LJSN_EDGE", "LJSN_NOTICIAS_URL", "LJSN_CLIMA_URL", "LJSN_CIDADES_URL"}) {
+            ::unsetenv(v);
+        }
     }
     std::string Pasta(const std::string& ANome) const { return FPasta / ANome; }
     // Silent files "NOME.ext" of AMs each in the folder.
@@ -114,6 +123,18 @@ class TAmbienteProgramacao {
                 ADepoisDoTique();
             }
         }
+    }
+    // Runs the queued calls until ACondicao holds; workers (downloads) post
+    // their results there. False when 20 s pass first.
+    bool EsperarAte(const std::function<bool()>& ACondicao) {
+        const auto prazo = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!ACondicao()) {
+            if (!Fila.EsperarAte(prazo)) {
+                return ACondicao();
+            }
+            Fila.Drenar();
+        }
+        return true;
     }
     // The display names of the files the device opened, in order.
     std::vector<std::string> Tocados() const {
