@@ -1,4 +1,8 @@
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -102,4 +106,78 @@ TEST(Rede, EnderecosLocais) {
     if (!principal.empty()) {
         EXPECT_NE(todos.find(principal), std::string::npos);
     }
+}
+
+// A body over the cap, a transfer cut by its total limit, and one abandoned
+// on request all give empty text, never half a document.
+class BaixarTextoCortado : public testing::Test {
+  protected:
+    void SetUp() override {
+        auto& s = FServidor.Servidor();
+        s.Get("/enorme", [](const httplib::Request&, httplib::Response& AResp) {
+            AResp.set_content(std::string(kMaxCorpoBaixado + 1, 'a'), "text/plain");
+        });
+        // One byte a second: never 5 s of silence, never done.
+        s.Get("/gotejando", [this](const httplib::Request&, httplib::Response& AResp) {
+            AResp.set_chunked_content_provider(
+                "text/plain", [this](std::size_t, httplib::DataSink& ASaida) {
+                    std::unique_lock trava(FTrava);
+                    FSinal.wait_for(trava, std::chrono::seconds(1), [this] { return FFim; });
+                    return !FFim && ASaida.write("x", 1);
+                });
+        });
+        s.Get("/preso", [this](const httplib::Request&, httplib::Response& AResp) {
+            std::unique_lock trava(FTrava);
+            FChegou = true;
+            FSinal.notify_all();
+            FSinal.wait(trava, [this] { return FFim; });
+            AResp.set_content("tarde demais", "text/plain");
+        });
+        FServidor.Iniciar();
+    }
+    void TearDown() override {
+        {
+            std::lock_guard trava(FTrava);
+            FFim = true;
+        }
+        FSinal.notify_all();
+    }
+    TServidorFixtures FServidor;
+    std::mutex FTrava;
+    std::condition_variable FSinal;
+    bool FChegou = false;
+    bool FFim = false;
+};
+
+TEST_F(BaixarTextoCortado, MaiorQueOLimite) {
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/enorme")), "");
+}
+
+TEST_F(BaixarTextoCortado, GotejamentoParaNoLimiteTotal) {
+    TOpcoesBaixar opcoes;
+    opcoes.LimiteTotalSegundos = 3;
+    const auto inicio = std::chrono::steady_clock::now();
+    EXPECT_EQ(BaixarTexto(FServidor.Url("/gotejando"), kAgenteUsuario, opcoes), "");
+    const auto decorrido = std::chrono::steady_clock::now() - inicio;
+    EXPECT_GE(decorrido, std::chrono::seconds(2));
+    EXPECT_LT(decorrido, std::chrono::seconds(8));
+}
+
+TEST_F(BaixarTextoCortado, PedidoDeParadaAbandona) {
+    std::stop_source parar;
+    std::string resultado = "nao voltou";
+    std::thread baixando([&] {
+        TOpcoesBaixar opcoes;
+        opcoes.Parar = parar.get_token();
+        resultado = BaixarTexto(FServidor.Url("/preso"), kAgenteUsuario, opcoes);
+    });
+    {
+        std::unique_lock trava(FTrava);
+        ASSERT_TRUE(FSinal.wait_for(trava, std::chrono::seconds(10), [this] { return FChegou; }));
+    }
+    const auto inicio = std::chrono::steady_clock::now();
+    parar.request_stop();
+    baixando.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(2500));
+    EXPECT_EQ(resultado, "");
 }
