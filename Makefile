@@ -8,7 +8,7 @@ CONSTRUCAO := build
 CONSTRUCAO_RUN := build-release
 CMAKE_COMUM := -G Ninja -DLJSN_TESTES=ON
 
-.PHONY: run test test-asan test-tsan bench construir dependencias dependencias-testes formatar limpar
+.PHONY: run test test-asan test-tsan bench fuzz construir dependencias dependencias-testes formatar limpar
 
 dependencias:
 	@scripts/instalar-dependencias.sh construir
@@ -55,4 +55,13 @@ formatar:
 	@find src tests bench tools -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 limpar:
-	rm -rf build build-release build-asan build-tsan build-bench
+	rm -rf build build-release build-asan build-tsan build-bench build-fuzz
+
+# libFuzzer on every fuzz target for FUZZ_SEGUNDOS each (clang, ASan+UBSan).
+FUZZ_SEGUNDOS ?= 600
+fuzz: dependencias-testes
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLJSN_FUZZ=ON -DLJSN_SANITIZE=address,undefined \
+		-DLJSN_ASSERT_FATAL=ON >/dev/null
+	@cmake --build build-fuzz -j $(NUCLEOS) --target fuzz_alvos
+	@tools/rodar_fuzz.sh build-fuzz $(FUZZ_SEGUNDOS) $(ALVOS)

@@ -1,7 +1,14 @@
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "ambiente/uPastas.h"
 #include "comum/uFilaPrincipal.h"
@@ -70,5 +77,55 @@ static void BM_TickCom20000Faixas(benchmark::State& AEstado) {
     fila.Drenar();
 }
 BENCHMARK(BM_TickCom20000Faixas)->Unit(benchmark::kMicrosecond);
+
+// The tick while a news fetch hangs on a server that accepts and never
+// answers (the main thread must never wait on the network): the longest
+// tick, over the run, as a counter.
+static void BM_TickComBuscaPresa(benchmark::State& AEstado) {
+    const int mudo = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in endereco{};
+    endereco.sin_family = AF_INET;
+    endereco.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t tamanho = sizeof endereco;
+    if (::bind(mudo, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) != 0 ||
+        ::listen(mudo, 64) != 0 ||
+        ::getsockname(mudo, reinterpret_cast<sockaddr*>(&endereco), &tamanho) != 0) {
+        AEstado.SkipWithError("sem socket");
+        return;
+    }
+    const std::string padrao =
+        "http://127.0.0.1:" + std::to_string(ntohs(endereco.sin_port)) + "/%s";
+    ::setenv("LJSN_NOTICIAS_URL", padrao.c_str(), 1);
+    const auto raiz = std::filesystem::temp_directory_path() / "ljsn-bench-tick-noticias";
+    std::filesystem::create_directories(raiz / "dados");
+    DefinirPastaDados((raiz / "dados").string());
+    std::ofstream((raiz / "dados/config.ini").string())
+        << "[Geral]\r\nVolumeAutomatico=0\r\n[Noticias]\r\nAtivas=1\r\nAssuntos=*\r\n";
+    TRelogioSistema relogio;
+    TFilaSimples fila;
+    TVisaoNula visao;
+    TDispositivoInstantaneo dispositivo;
+    TFabricaVozMuda voz;
+    double maximo = 0;
+    {
+        TPrograma programa(relogio, fila, visao, dispositivo, voz, TOpcoesPrograma{});
+        programa.Iniciar();
+        for (auto _ : AEstado) {
+            const auto inicio = std::chrono::steady_clock::now();
+            fila.Drenar();
+            programa.Tick();
+            maximo = std::max(
+                maximo,
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - inicio)
+                    .count());
+        }
+        AEstado.counters["buscando"] = programa.AgendaNoticias().Buscando() ? 1 : 0;
+    }
+    AEstado.counters["tick_max_us"] = maximo;
+    fila.Drenar();
+    ::close(mudo);
+    ::unsetenv("LJSN_NOTICIAS_URL");
+}
+BENCHMARK(BM_TickComBuscaPresa)->Unit(benchmark::kMicrosecond)->Iterations(3000);
 
 BENCHMARK_MAIN();

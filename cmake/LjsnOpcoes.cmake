@@ -13,3 +13,8 @@ if(LJSN_SANITIZE)   # "address,undefined" or "thread"
         -fsanitize=${LJSN_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(ljsn_opcoes INTERFACE -fsanitize=${LJSN_SANITIZE})
 endif()
+# A clang build for libFuzzer: every project target carries the coverage
+# instrumentation; the fuzz programs add the fuzzer's own main.
+if(LJSN_FUZZ)
+    target_compile_options(ljsn_opcoes INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -20,6 +20,7 @@ testes=(
     libzbar-dev zbar-tools python3-mutagen
     pulseaudio pulseaudio-utils xvfb xauth trayer
     chromium nodejs wrk valgrind fonts-noto-color-emoji
+    clang libclang-rt-14-dev
 )
 
 pacotes=("${construir[@]}")

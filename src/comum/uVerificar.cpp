@@ -22,9 +22,9 @@ void DefinirRelatorDeFalhas(std::function<void(const std::string&)> ARelator) {
     Relator() = std::move(ARelator);
 }
 
-bool FalhaDeInvariante(const char* ACondicao, std::source_location ALocal) {
-    const std::string texto = std::string("invariante violada: ") + ACondicao + " em " +
-                              ALocal.file_name() + ":" + std::to_string(ALocal.line());
+bool FalhaDeInvariante(const char* ACondicao, const char* AArquivo, int ALinha) {
+    const std::string texto = std::string("invariante violada: ") + ACondicao + " em " + AArquivo +
+                              ":" + std::to_string(ALinha);
 #ifdef LJSN_ASSERT_FATAL
     std::fprintf(stderr, "%s\n", texto.c_str());
     std::abort();

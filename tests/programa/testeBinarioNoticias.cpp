@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -276,4 +277,57 @@ TEST(BinarioNoticias, BlocoDeNoticiasEClimaDeVerdade) {
     EXPECT_TRUE(subindo);
     EXPECT_GE(cheio990 - inicio990, 6u);
     EXPECT_LE(cheio990 - inicio990, 25u);
+}
+
+// "--buscar-cidade" for a shop without the dialog: the place and the
+// weather printed; with "--salvar" the city stored as the dialog stores it.
+TEST(BinarioNoticias, BuscarCidadePelaLinhaDeComando) {
+    TPastaTemporaria dados;
+    TServidorFixtures servidor;
+    std::string busca;
+    servidor.Servidor().Get("/search", [&](const httplib::Request& AReq, httplib::Response& AResp) {
+        busca = AReq.get_param_value("q");
+        AResp.set_content(LerFixture("nominatim/campinas.json"), "application/json");
+    });
+    servidor.Servidor().Get(
+        "/weatherapi/locationforecast/2.0/compact",
+        [&](const httplib::Request&, httplib::Response& AResp) {
+            AResp.set_content(
+                R"({"properties":{"timeseries":[{"time":")" + HoraIso(std::time(nullptr)) +
+                    R"(","data":{"instant":{"details":{"air_temperature":-0.6}}}}]}})",
+                "application/json");
+        });
+    servidor.Iniciar();
+    const std::vector<std::string> ambiente = {"LJSN_CIDADES_URL=" + servidor.Url(""),
+                                               "LJSN_CLIMA_URL=" + servidor.Url("")};
+    {
+        TProcesso so({LJSN_BINARIO, "--dados", dados.Caminho(), "--buscar-cidade", "campinas"},
+                     ambiente);
+        EXPECT_EQ(so.LerLinha(), "Cidade: Campinas");
+        EXPECT_EQ(so.LerLinha(), "Estado: São Paulo");
+        EXPECT_EQ(so.LerLinha(), "Latitude: -22.9056391");
+        EXPECT_EQ(so.LerLinha(), "Longitude: -47.0608");
+        EXPECT_EQ(so.LerLinha(), "Agora faz menos 1 grau em Campinas.");
+        EXPECT_EQ(so.Esperar(), 0);
+        EXPECT_EQ(busca, "campinas");
+        EXPECT_FALSE(std::filesystem::exists(dados / "config.ini"));
+    }
+    {
+        TProcesso salvar(
+            {LJSN_BINARIO, "--dados", dados.Caminho(), "--buscar-cidade", "Campinas", "--salvar"},
+            ambiente);
+        while (!salvar.LerLinha().empty()) {
+        }
+        EXPECT_EQ(salvar.Esperar(), 0);
+        const std::string config = LerArquivo(dados / "config.ini");
+        EXPECT_NE(config.find("[Clima]\r\nAtivo=1\r\nCidade=Campinas, São Paulo\r\n"
+                              "Lat=-22.9056\r\nLon=-47.0608\r\n"),
+                  std::string::npos)
+            << config;
+    }
+    TProcesso semInternet({LJSN_BINARIO, "--dados", dados.Caminho(), "--buscar-cidade", "X"},
+                          {"LJSN_CIDADES_URL=http://127.0.0.1:1"});
+    EXPECT_EQ(semInternet.LerLinha(),
+              "Cidade não encontrada (ou sem internet). Confira o nome e tente de novo.");
+    EXPECT_EQ(semInternet.Esperar(), 1);
 }
