@@ -3,14 +3,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "ambiente/uPastas.h"
+#include "audio/uTags.h"
 #include "comum/uFilaPrincipal.h"
 #include "programa/uPrincipal.h"
 
@@ -127,5 +130,101 @@ static void BM_TickComBuscaPresa(benchmark::State& AEstado) {
     ::unsetenv("LJSN_NOTICIAS_URL");
 }
 BENCHMARK(BM_TickComBuscaPresa)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+namespace {
+
+// An MP3 name holding a 16 MiB ID3v2.3 tag (title and a picture) and no audio.
+std::string ArquivoComTagDe16MiB(const std::filesystem::path& APasta) {
+    std::filesystem::create_directories(APasta);
+    const auto caminho = (APasta / "capa-enorme.mp3").string();
+    const std::size_t corpo = kMaxTagId3;
+    std::string tag = "ID3";
+    tag += std::string{'\x03', '\x00', '\x00'};
+    for (const int deslocamento : {21, 14, 7, 0}) {
+        tag += static_cast<char>((corpo >> deslocamento) & 0x7F);
+    }
+    const std::string titulo = std::string("\0", 1) + "Faixa enorme";
+    tag += "TIT2";
+    tag += std::string{'\0', '\0', '\0', static_cast<char>(titulo.size()), '\0', '\0'};
+    tag += titulo;
+    const std::size_t figura = corpo - (tag.size() - 10) - 10;
+    tag += "APIC";
+    for (const int deslocamento : {24, 16, 8, 0}) {
+        tag += static_cast<char>((figura >> deslocamento) & 0xFF);
+    }
+    tag += std::string{'\0', '\0'};
+    tag += std::string("\0image/jpeg\0\3\0", 15);
+    tag.resize(10 + corpo, '\x5A');
+    std::ofstream(caminho, std::ios::binary) << tag;
+    return caminho;
+}
+
+// Drops the file's pages from the cache, so the next read comes from disk.
+void EsfriarCache(const std::string& ACaminho) {
+    const int fd = ::open(ACaminho.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+// A 16 MiB tag read while the programme ticks: the read itself (cold cache)
+// against the longest tick until the tag line arrived from the worker.
+static void BM_TickComTag16MiB(benchmark::State& AEstado) {
+    const auto raiz = std::filesystem::temp_directory_path() / "ljsn-bench-tag16";
+    const std::string arquivo = ArquivoComTagDe16MiB(raiz / "musicas");
+    EsfriarCache(arquivo);
+    const auto inicioLeitura = std::chrono::steady_clock::now();
+    const TTagsAudio tags = LerTags(arquivo);
+    const double leituraMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - inicioLeitura)
+            .count();
+    if (tags.Capa.size() < 16000000) {
+        AEstado.SkipWithError("tag nao lida");
+        return;
+    }
+    std::filesystem::create_directories(raiz / "dados");
+    DefinirPastaDados((raiz / "dados").string());
+    std::ofstream((raiz / "dados/config.ini").string())
+        << "[Geral]\r\nPastaMusicas=" << (raiz / "musicas").string()
+        << "\r\nVolumeAutomatico=0\r\nTransicaoSegundos=0\r\n";
+    TRelogioSistema relogio;
+    TFilaSimples fila;
+    TVisaoNula visao;
+    TDispositivoInstantaneo dispositivo;
+    TFabricaVozMuda voz;
+    double maximo = 0;
+    int ticks = 0;
+    {
+        TPrograma programa(relogio, fila, visao, dispositivo, voz, TOpcoesPrograma{});
+        programa.Iniciar();
+        fila.Drenar();
+        EsfriarCache(arquivo);
+        for (auto _ : AEstado) {
+            const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            programa.Tocar();
+            while (programa.Info().empty() && std::chrono::steady_clock::now() < limite) {
+                const auto inicio = std::chrono::steady_clock::now();
+                fila.Drenar();
+                programa.Tick();
+                maximo = std::max(maximo,
+                                  std::chrono::duration<double, std::micro>(
+                                      std::chrono::steady_clock::now() - inicio)
+                                      .count());
+                ++ticks;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        AEstado.counters["linha_certa"] = programa.Info() == "Faixa enorme" ? 1 : 0;
+    }
+    AEstado.counters["leitura_ms"] = leituraMs;
+    AEstado.counters["tick_max_us"] = maximo;
+    AEstado.counters["ticks"] = ticks;
+    fila.Drenar();
+}
+BENCHMARK(BM_TickComTag16MiB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

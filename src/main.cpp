@@ -134,6 +134,9 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (linha.TagsPedido) {
+        return FerramentaTags(linha.Tags, stdout);
+    }
     if (!linha.Erros.empty()) {
         for (const auto& erro : linha.Erros) {
             std::fprintf(stderr, "lojasonorante: %s\n", erro.c_str());

@@ -63,6 +63,10 @@ TLinhaComando LerLinhaComando(const std::vector<std::string>& AArgs) {
             valor(i, arg, r.BuscarCidade);
         } else if (minusculo == "--salvar") {
             r.Salvar = true;
+        } else if (minusculo == "--tags") {
+            r.TagsPedido = true;
+            r.Tags.assign(AArgs.begin() + static_cast<std::ptrdiff_t>(i) + 1, AArgs.end());
+            break;
         } else if (minusculo == "--medir-loudness") {
             r.MedirLoudnessPedido = true;
             r.MedirLoudness.assign(AArgs.begin() + static_cast<std::ptrdiff_t>(i) + 1, AArgs.end());
@@ -92,6 +96,7 @@ std::string TextoAjuda() {
            "  --driver-audio NOME        driver de audio do SDL (pulseaudio, alsa, dummy...)\n"
            "  --dispositivo-audio NOME   dispositivo de saida (padrao: o do sistema)\n"
            "  --medir-loudness ARQ...    mede a loudness (LUFS) de cada arquivo e sai\n"
+           "  --tags ARQ...              mostra as tags e a capa de cada arquivo e sai\n"
            "  --buscar-cidade TEXTO      procura a cidade do tempo e mostra a previsao;\n"
            "                             com --salvar, grava a cidade no config.ini\n"
            "  --versao                   mostra a versao e sai\n"

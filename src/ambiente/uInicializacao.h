@@ -20,6 +20,8 @@ struct TLinhaComando {
     std::string DispositivoAudio;            // --dispositivo-audio NOME
     std::vector<std::string> MedirLoudness;  // --medir-loudness ARQUIVO...
     bool MedirLoudnessPedido = false;
+    std::vector<std::string> Tags;  // --tags ARQUIVO...
+    bool TagsPedido = false;
     std::string BuscarCidade;  // --buscar-cidade TEXTO
     bool BuscarCidadePedido = false;
     bool Salvar = false;             // --salvar (with --buscar-cidade)

@@ -1,7 +1,10 @@
 // Command-line tools that answer without starting the programme.
 #include "programa/uFerramentas.h"
 
+#include <filesystem>
+
 #include "ambiente/uConfiguracoes.h"
+#include "audio/uTags.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
 #include "falas/uClima.h"
@@ -51,6 +54,36 @@ int FerramentaBuscarCidade(const std::string& ATexto, bool ASalvar, std::FILE* A
                  TConfiguracoes::CaminhoConfig().c_str(),
                  cidade.Exibicao.c_str());
     return 0;
+}
+
+int FerramentaTags(const std::vector<std::string>& AArquivos, std::FILE* ASaida) {
+    int codigo = 0;
+    for (const auto& arquivo : AArquivos) {
+        std::error_code erro;
+        if (!std::filesystem::exists(arquivo, erro)) {
+            std::fprintf(ASaida, "Arquivo: %s\nErro: arquivo nao encontrado\n\n", arquivo.c_str());
+            codigo = 1;
+            continue;
+        }
+        const TTagsAudio t = LerTags(arquivo);
+        const std::string nome = std::filesystem::path(arquivo).stem().string();
+        std::fprintf(ASaida,
+                     "Arquivo: %s\nTitulo: %s\nArtista: %s\nAlbum: %s\nAno: %s\nGenero: %s\n"
+                     "Info: %s\n",
+                     arquivo.c_str(),
+                     t.Titulo.c_str(),
+                     t.Artista.c_str(),
+                     t.Album.c_str(),
+                     t.Ano.c_str(),
+                     t.Genero.c_str(),
+                     LinhaInfo(t, nome).c_str());
+        if (t.Capa.empty()) {
+            std::fprintf(ASaida, "Capa:\n\n");
+        } else {
+            std::fprintf(ASaida, "Capa: %s %zu\n\n", t.CapaMime.c_str(), t.Capa.size());
+        }
+    }
+    return codigo;
 }
 
 }  // namespace ljsn

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace ljsn {
 
@@ -9,5 +10,10 @@ namespace ljsn {
 // of now and, with ASalvar, stores it in config.ini as the settings dialog
 // does. Returns the process exit code: 0 found, 1 not found, 2 not saved.
 int FerramentaBuscarCidade(const std::string& ATexto, bool ASalvar, std::FILE* ASaida);
+
+// "--tags": the five fields, the information line and the cover's media
+// type and size of each file, one "Key: value" per line and a blank line
+// after each file. Returns 0, or 1 when a file does not exist.
+int FerramentaTags(const std::vector<std::string>& AArquivos, std::FILE* ASaida);
 
 }  // namespace ljsn

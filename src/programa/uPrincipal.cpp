@@ -66,6 +66,11 @@ void TPrograma::Iniciar() {
     FPlayerA = std::make_unique<TPlayer>(FDispositivo, "musica");
     FPlayerB = std::make_unique<TPlayer>(FDispositivo, "musica2");
     FPlayer = FPlayerA.get();
+    FLeitorTags = std::make_unique<TLeitorTags>(
+        FFila, [this](const std::string& AArquivo, const TTagsAudio& ATags) {
+            FInfo = LinhaInfo(ATags, NomeExibicao(AArquivo));
+            FVisao.MostrarTags(ATags, FInfo);
+        });
     FControle = std::make_unique<TControleRemoto>(FFila, FRelogio);
     FControle->DefinirOnComando([this](const std::string& AAcao, const TJson& ADados) {
         return ExecutarComando(AAcao, ADados);
@@ -164,6 +169,7 @@ TPrograma::~TPrograma() {
     // Downloads under way are abandoned; their results would find no one.
     FAgendaNoticias.reset();
     FAgendaClima.reset();
+    FLeitorTags.reset();
     GravarLog("FIM", "programa fechado");
     FConfig->Volume = FVolumeGeral;
     try {

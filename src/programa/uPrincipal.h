@@ -25,6 +25,7 @@
 #include "locutor/voz/uVozSapi.h"
 #include "programa/uAgendaClima.h"
 #include "programa/uAgendaNoticias.h"
+#include "programa/uLeitorTags.h"
 #include "programa/uVisao.h"
 
 namespace ljsn {
@@ -180,6 +181,8 @@ class TPrograma {
     bool TocandoVinheta() const { return FTocandoVinheta; }
     bool NoticiasNoAr() const { return FNoticiasNoAr; }
     const std::string& Titulo() const { return FTitulo; }
+    // The tag line of the item on air (empty until its tags were read).
+    const std::string& Info() const { return FInfo; }
     const std::array<std::string, 5>& TextosStatus() const { return FTextosStatus; }
     std::int32_t Posicao() const { return FPosicao; }
     std::int32_t Duracao() const { return FDuracao; }
@@ -255,6 +258,7 @@ class TPrograma {
     std::unique_ptr<TVolumeAuto> FVolumeAuto;
     std::unique_ptr<TAgendaNoticias> FAgendaNoticias;
     std::unique_ptr<TAgendaClima> FAgendaClima;
+    std::unique_ptr<TLeitorTags> FLeitorTags;
     std::string FInfo;  // the tag line of the current item
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;

@@ -275,6 +275,9 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
                        !AIntervalo       ? kGlifoMusica
                        : FTocandoVinheta ? kGlifoVinheta
                                          : kGlifoPropaganda);
+    // The tag line and cover follow once read off the main thread.
+    FInfo.clear();
+    FLeitorTags->Pedir(AArquivo);
     const std::string nome = fs::path(AArquivo).filename().string();
     if (!ok) {
         DefinirTitulo(FTitulo + "  (erro ao abrir o arquivo)");

@@ -49,6 +49,7 @@ bool TPrograma::IniciarNoticias() {
     FPosicao = 0;
     FDuracao = 0;
     FInfo.clear();
+    FLeitorTags->Esquecer();
     DefinirTitulo(kLegendaNoticias);
     FVisao.MostrarCapa(std::string(), kGlifoNoticias);
     FVisao.MostrarTemposVazios();

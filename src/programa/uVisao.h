@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/uTags.h"
+
 namespace ljsn {
 
 // The colour a label takes; the window maps each to its palette.
@@ -42,6 +44,12 @@ class IVisao {
     virtual void MostrarCapa(const std::string& AArquivo, char32_t AGlifo) {
         (void)AArquivo;
         (void)AGlifo;
+    }
+    // The tags of the item on air, read after it started: its information
+    // line and its cover picture (bytes as stored, to be decoded by the face).
+    virtual void MostrarTags(const TTagsAudio& ATags, const std::string& ALinha) {
+        (void)ATags;
+        (void)ALinha;
     }
     // The five status-bar texts.
     virtual void MostrarStatus(const std::array<std::string, 5>& ATextos) { (void)ATextos; }

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include "programa/uAmbienteProgramacao.h"
+
+using namespace ljsn;
+using namespace ljsn::teste;
+
+namespace {
+
+// Records the tags the face was given.
+class TVisaoComTags : public TVisaoGravada {
+  public:
+    void MostrarTags(const TTagsAudio& ATags, const std::string& ALinha) override {
+        Tags = ATags;
+        Linha = ALinha;
+        ++Vezes;
+    }
+    TTagsAudio Tags;
+    std::string Linha;
+    int Vezes = 0;
+};
+
+}  // namespace
+
+// The tag line reaches the phone's state report and the face once read off
+// the main thread; a stopped programme reports none; the next item brings
+// its own.
+TEST(TagsNoPrograma, LinhaNoEstadoENaFace) {
+    TAmbienteProgramacao a;
+    const std::string pasta = a.Pasta("musicas");
+    std::filesystem::create_directories(pasta);
+    RodarFfmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "sine=duration=2",
+                 "-c:a",
+                 "libmp3lame",
+                 "-metadata",
+                 "title=Primeira Canção",
+                 "-metadata",
+                 "artist=Grupo Teste",
+                 "-metadata",
+                 "album=Disco",
+                 "-metadata",
+                 "date=2003",
+                 pasta + "/01 faixa.mp3"});
+    RodarFfmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "sine=duration=2",
+                 "-c:a",
+                 "libmp3lame",
+                 "-metadata",
+                 "title=Segunda",
+                 "-metadata",
+                 "artist=Outro",
+                 pasta + "/02 Segunda.mp3"});
+    a.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = pasta;
+        c.TransicaoSegundos = 0;
+    });
+    TVisaoComTags visao;
+    a.Programa = std::make_unique<TPrograma>(
+        a.Relogio, a.Fila, visao, a.Dispositivo, a.Voz, TOpcoesPrograma{});
+    TPrograma& p = *a.Programa;
+    p.Iniciar();
+    p.Tocar();
+    ASSERT_TRUE(a.EsperarAte([&] { return !p.Info().empty(); }));
+    EXPECT_EQ(p.Info(), "Primeira Canção  ·  Grupo Teste  ·  Disco  ·  2003");
+    EXPECT_EQ(visao.Linha, p.Info());
+    EXPECT_EQ(visao.Tags.Artista, "Grupo Teste");
+    const TJson estado = TJson::parse(p.ExecutarComando("estado", TJson::object()));
+    EXPECT_EQ(estado["info"], "Primeira Canção  ·  Grupo Teste  ·  Disco  ·  2003");
+
+    p.Proxima();
+    ASSERT_TRUE(a.EsperarAte([&] { return p.Info() == "Outro"; }));  // the title is in the name
+    p.Parar();
+    EXPECT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["info"], "");
+    a.Programa.reset();
+}
