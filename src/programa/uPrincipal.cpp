@@ -184,6 +184,8 @@ TPrograma::~TPrograma() {
     FPlayerB.reset();
     FVolumeAuto.reset();
     FLocutor.reset();
+    // The bridge (and its browser) lives outside the programme's tree.
+    TVozEdge::Finalizar();
     RecolherLeitores(true);
 }
 
