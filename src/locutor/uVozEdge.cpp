@@ -452,6 +452,11 @@ TEstadoVozEdge TVozEdge::Estado() {
     return FEstado;
 }
 
+bool TVozEdge::PaginaConectada() {
+    std::lock_guard trava(FTrava);
+    return !FPaginaAtiva.empty();
+}
+
 std::string TVozEdge::UltimoErro() {
     std::lock_guard trava(FTrava);
     return FErro;

@@ -81,6 +81,8 @@ class TVozEdge {
     int Porta() const { return FPorta; }
     const std::string& Token() const { return FToken; }
     pid_t ProcessoNavegador() const { return FProcesso; }
+    // A page of the current browser has polled since its launch.
+    bool PaginaConectada();
 
   private:
     TVozEdge();

@@ -20,6 +20,7 @@ class TProcesso {
     // The next line of standard output without its line break; empty at the end.
     std::string LerLinha();
     void Sinalizar(int ASinal);
+    pid_t Pid() const { return FPid; }
     // Waits for the exit; the exit status, or 128 + signal.
     int Esperar();
 

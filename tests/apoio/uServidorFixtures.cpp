@@ -55,6 +55,20 @@ TServidorMudo::~TServidorMudo() {
     }
 }
 
+int PortaLivre() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in e{};
+    e.sin_family = AF_INET;
+    e.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof e;
+    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&e), sizeof e) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&e), &n) != 0) {
+        throw std::runtime_error("sem porta livre");
+    }
+    ::close(s);
+    return ntohs(e.sin_port);
+}
+
 std::string LerFixture(const std::string& ANome) {
     return LerArquivo(std::string(LJSN_FIXTURES) + "/" + ANome);
 }

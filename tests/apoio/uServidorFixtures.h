@@ -40,6 +40,9 @@ class TServidorMudo {
     int FPorta = 0;
 };
 
+// A port on 127.0.0.1 nobody listens on right now (bound, then released).
+int PortaLivre();
+
 // The contents of a file under tests/fixtures.
 std::string LerFixture(const std::string& ANome);
 

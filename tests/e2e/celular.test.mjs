@@ -119,6 +119,8 @@ class Programa {
     this.codigo = null;
     const ambiente = { ...process.env };
     delete ambiente.LJSN_RELOGIO;  // the real clock, whatever the caller's shell says
+    // No browser for the natural voices: this test is about the phone page.
+    ambiente.LJSN_EDGE = path.join(dados, 'sem-navegador');
     this.proc = spawn(binario, ['--sem-janela', '--dados', dados, '--driver-audio', 'dummy'], {
       stdio: ['ignore', 'pipe', 'pipe'],
       env: ambiente,

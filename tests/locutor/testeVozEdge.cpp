@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <future>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -314,4 +315,90 @@ TEST_F(LocutorNaPonte, SemVozOnlineCaiParaAVozLocal) {
               std::string::npos)
         << log;
     EXPECT_FALSE(FLocutor.UltimoErro().empty());
+}
+
+namespace {
+
+// Waits (real time: a real browser starts) until the page of the current
+// browser polled.
+bool EsperarPagina(TVozEdge& APonte) {
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!APonte.PaginaConectada() && std::chrono::steady_clock::now() < limite) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return APonte.PaginaConectada();
+}
+
+// The live processes of a process group (a zombie has ended already; only
+// its parent, or the system's init, can still reap it).
+int ProcessosNoGrupo(pid_t AGrupo) {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        const std::string nome = e.path().filename().string();
+        if (nome.find_first_not_of("0123456789") != std::string::npos ||
+            ::getpgid(std::stoi(nome)) != AGrupo) {
+            continue;
+        }
+        const std::string stat = LerArquivo(e.path().string() + "/stat");
+        const std::size_t fim = stat.rfind(')');
+        if (fim != std::string::npos && fim + 2 < stat.size() && stat[fim + 2] != 'Z') {
+            ++n;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+// Debian's real chromium: the page loads and polls; the browser killed while
+// a text is handed over leaves the text to the local voice; the next text
+// after the fallback relaunches the browser, whose page finds no online
+// voice (there is none here) and the local voice speaks again.
+TEST_F(LocutorNaPonte, ChromiumDeVerdadeMortoEReaberto) {
+    ASSERT_TRUE(std::filesystem::exists("/usr/bin/chromium"))
+        << "instale o chromium (make test instala)";
+    ::setenv("LJSN_EDGE", "/usr/bin/chromium", 1);
+    FFabrica.Roteiro.MsFixos = 1000;
+    FLocutor.DefinirNomeVoz("");
+    const pid_t primeiro = Ponte().ProcessoNavegador();
+    ASSERT_GT(primeiro, 0);
+    ASSERT_TRUE(EsperarPagina(Ponte())) << Log();
+    EXPECT_GE(ProcessosNoGrupo(primeiro), 2);  // the browser and its helpers
+
+    FLocutor.Anunciar("Primeiro aviso.", TTipoFala::tfChamada);
+    Tick(21);
+    ASSERT_EQ(Ponte().Estado(), TEstadoVozEdge::evEsperando);
+    ::kill(-primeiro, SIGKILL);
+    Tick(201);  // 20 s without an answer
+    ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 1u) << Log();
+    EXPECT_NE(Log().find("[ERRO]     voz natural: a voz natural não respondeu"), std::string::npos);
+
+    Tick(3000);  // the five minutes of the local voice run out
+    FLocutor.Anunciar("Segundo aviso.", TTipoFala::tfChamada);
+    Tick(21);
+    const pid_t segundo = Ponte().ProcessoNavegador();
+    EXPECT_NE(segundo, primeiro);
+    EXPECT_EQ(ProcessosNoGrupo(primeiro), 0);
+    ASSERT_TRUE(EsperarPagina(Ponte())) << Log();
+    // The page waits up to 8 s for voices, then reports that there are none.
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (FFabrica.Roteiro.Falados.size() < 2 && std::chrono::steady_clock::now() < limite) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        FLocutor.Processar(100);
+    }
+    ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 2u) << Log();
+    EXPECT_NE(FFabrica.Roteiro.Falados[1].find("Segundo aviso."), std::string::npos);
+    const std::string log = Log();
+    EXPECT_NE(log.find("[ERRO]     voz natural: voz natural: vozes online indisponíveis (sem "
+                       "internet?)"),
+              std::string::npos)
+        << log;
+    std::size_t prontas = 0;
+    for (std::size_t p = log.find("voz natural pronta"); p != std::string::npos;
+         p = log.find("voz natural pronta", p + 1)) {
+        ++prontas;
+    }
+    EXPECT_EQ(prontas, 2u);
+    TVozEdge::Finalizar();
+    EXPECT_EQ(ProcessosNoGrupo(segundo), 0);
 }

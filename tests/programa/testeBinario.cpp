@@ -23,7 +23,8 @@ using namespace ljsn::teste;
 // its start lines, and SIGTERM ends it through the orderly shutdown.
 TEST(Binario, SemJanelaTerminaComSigterm) {
     TPastaTemporaria dados;
-    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()});
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador")});
     const std::string linha = programa.LerLinha();
     ASSERT_NE(linha.find("rodando sem janela"), std::string::npos) << linha;
     programa.Sinalizar(SIGTERM);
@@ -71,7 +72,8 @@ TEST(Binario, TocaComCruzamentoEGrava) {
                         "--gravar-saida",
                         dados / "saida.wav",
                         "--driver-audio",
-                        "dummy"});
+                        "dummy"},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador")});
     ASSERT_NE(programa.LerLinha().find("rodando sem janela"), std::string::npos);
     auto log = [&] { return LerLogs(dados.Caminho()); };
     // Real time passes in the program: wait until the third song starts.

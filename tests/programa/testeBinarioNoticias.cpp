@@ -30,19 +30,6 @@ using namespace ljsn::teste;
 
 namespace {
 
-// A port nobody listens on right now.
-int PortaLivre() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in e{};
-    e.sin_family = AF_INET;
-    e.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&e), sizeof e);
-    socklen_t n = sizeof e;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&e), &n);
-    ::close(s);
-    return ntohs(e.sin_port);
-}
-
 // Dates in GMT, as many feeds write them.
 std::string DataGmt(std::time_t AQuando) {
     std::tm t{};
