@@ -13,9 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ATa
     const std::string_view bruto(reinterpret_cast<const char*>(AData), ATamanho);
     const double agora = CodificarData(2024, 5, 16) + CodificarHora(10, 30);
     const TClima clima = LerClima(bruto, agora);
-    if (clima.Valido &&
-        (!std::isfinite(clima.Temperatura) || std::abs(clima.Temperatura) > 1000 ||
-         FraseClima(clima, "Campinas, São Paulo", true).empty())) {
+    if (clima.Valido && (!std::isfinite(clima.Temperatura) || std::abs(clima.Temperatura) > 1000 ||
+                         FraseClima(clima, "Campinas, São Paulo", true).empty())) {
         std::abort();
     }
     const TCidade cidade = LerCidade(bruto);

@@ -381,7 +381,7 @@ TEST_F(LocutorNaPonte, ChromiumDeVerdadeMortoEReaberto) {
     EXPECT_EQ(ProcessosNoGrupo(primeiro), 0);
     ASSERT_TRUE(EsperarPagina(Ponte())) << Log();
     // The page waits up to 8 s for voices, then reports that there are none.
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (FFabrica.Roteiro.Falados.size() < 2 && std::chrono::steady_clock::now() < limite) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         FLocutor.Processar(100);
