@@ -12,6 +12,7 @@
 #include <signal.h>
 
 #include "ambiente/uInicializacao.h"
+#include "ambiente/uInstancia.h"
 #include "ambiente/uPastas.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
@@ -19,6 +20,7 @@
 #include "programa/uFerramentas.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
+#include "programa/uTermos.h"
 
 namespace {
 
@@ -32,8 +34,39 @@ class TVisaoTerminal final : public TVisaoNula {
     }
 };
 
+std::string Variavel(const char* ANome) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read before any thread starts
+    const char* v = std::getenv(ANome);
+    return v != nullptr ? std::string(v) : std::string();
+}
+
+// The program with windows, beside this one.
+std::string ProgramaComJanela() {
+    std::error_code erro;
+    const auto proprio = std::filesystem::read_symlink("/proc/self/exe", erro);
+    if (erro) {
+        return {};
+    }
+    const auto janela = proprio.parent_path() / "lojasonorante-janela";
+    return std::filesystem::is_regular_file(janela, erro) ? janela.string() : std::string();
+}
+
+// The terms' notice, printed once per user on a headless box: whoever set it
+// up read the README, and nobody is there to click "Aceito".
+void AvisarTermosSemJanela() {
+    if (TermosAceitos() || AvisoTermosMostrado()) {
+        return;
+    }
+    std::printf(
+        "%s\n\n%s\n\n(Aviso mostrado uma vez. Para registrar o aceite: lojasonorante "
+        "--aceitar-termos)\n\n",
+        TituloTermos().c_str(),
+        TextoTermos().c_str());
+    MarcarAvisoTermosMostrado();
+}
+
 // Runs the programme with no window until SIGINT or SIGTERM arrives.
-int RodarSemJanela(TOpcoesPrograma AOpcoes) {
+int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
     // Every thread inherits the blocked signals; one thread waits for them and
     // turns them into an orderly stop of the main loop.
     sigset_t sinais;
@@ -69,6 +102,16 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes) {
         TPrograma programa(
             relogio, fila, visao, som->Motor(), som->FabricaVoz(), std::move(AOpcoes));
         programa.Iniciar();
+        // A second copy's switch runs here as on the window; "show" has
+        // nothing to show.
+        AInstancia.Atender([&fila, &programa](const std::string& APedido) {
+            if (ComecaCom(APedido, "ACAO ")) {
+                const int acao = LerInteiroOu(APedido.substr(5), 0);
+                fila.Postar([&programa, acao] { programa.ExecutarAcao(acao); });
+                return std::string("OK");
+            }
+            return std::string(APedido == "MOSTRAR" ? "OK" : "ERRO pedido desconhecido");
+        });
         std::printf("%s %s rodando sem janela (audio: %s). Dados em %s. Ctrl+C encerra.\n",
                     kNomePrograma,
                     kVersaoPrograma,
@@ -137,6 +180,24 @@ int main(int argc, char** argv) {
     if (linha.TagsPedido) {
         return FerramentaTags(linha.Tags, stdout);
     }
+    // With a display (or to accept the terms, which writes their PDF), the
+    // program with windows takes over; Qt is never loaded in this one.
+    const bool tela = !Variavel("DISPLAY").empty() || !Variavel("WAYLAND_DISPLAY").empty();
+    if (!linha.SemJanela && (tela || linha.AceitarTermos) && linha.Erros.empty()) {
+        const std::string janela = ProgramaComJanela();
+        if (!janela.empty()) {
+            std::vector<char*> argvJanela;
+            std::string nome = janela;
+            argvJanela.push_back(nome.data());
+            for (int i = 1; i < argc; ++i) {
+                argvJanela.push_back(argv[i]);
+            }
+            argvJanela.push_back(nullptr);
+            ::execv(janela.c_str(), argvJanela.data());
+            std::fprintf(stderr,
+                         "lojasonorante: nao foi possivel abrir a janela; seguindo sem ela\n");
+        }
+    }
     if (!linha.Erros.empty()) {
         for (const auto& erro : linha.Erros) {
             std::fprintf(stderr, "lojasonorante: %s\n", erro.c_str());
@@ -150,6 +211,27 @@ int main(int argc, char** argv) {
     if (linha.BuscarCidadePedido) {
         return FerramentaBuscarCidade(linha.BuscarCidade, linha.Salvar, stdout);
     }
+    if (linha.AceitarTermos) {
+        TRelogioSistema relogio;
+        if (!RegistrarAceiteTermos(relogio.Agora())) {
+            std::fprintf(stderr, "lojasonorante: nao foi possivel registrar o aceite\n");
+            return 1;
+        }
+        std::printf("Termos de uso aceitos.\n");
+        return 0;
+    }
+    // One copy per user (per data folder when one was chosen): a second copy
+    // hands its switch to the first and ends.
+    const std::string pastaInstancia = PastaExecucao();
+    const std::string nomeInstancia = NomeDaInstancia(linha.Dados);
+    auto instancia = TInstanciaUnica::Tentar(pastaInstancia, nomeInstancia);
+    if (!instancia) {
+        if (!EnviarAInstancia(pastaInstancia, nomeInstancia, PedidoDaLinha(linha.Comando))) {
+            std::fprintf(stderr, "lojasonorante: a copia aberta nao respondeu\n");
+        }
+        return 0;
+    }
+    AvisarTermosSemJanela();
 
     TOpcoesPrograma opcoes;
     opcoes.Linha = std::move(linha);
@@ -159,5 +241,5 @@ int main(int argc, char** argv) {
     if (const char* relogio = std::getenv("LJSN_RELOGIO")) {
         opcoes.ValorRelogio = relogio;
     }
-    return RodarSemJanela(std::move(opcoes));
+    return RodarSemJanela(std::move(opcoes), *instancia);
 }

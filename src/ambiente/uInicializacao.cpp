@@ -1,7 +1,12 @@
 #include "ambiente/uInicializacao.h"
 
 #include <array>
+#include <cstdlib>
+#include <filesystem>
 
+#include "ambiente/uPastas.h"
+#include "comum/uArquivoTexto.h"
+#include "comum/uIni.h"
 #include "comum/uTexto.h"
 
 namespace ljsn {
@@ -61,6 +66,8 @@ TLinhaComando LerLinhaComando(const std::vector<std::string>& AArgs) {
         } else if (minusculo == "--buscar-cidade") {
             r.BuscarCidadePedido = true;
             valor(i, arg, r.BuscarCidade);
+        } else if (minusculo == "--aceitar-termos") {
+            r.AceitarTermos = true;
         } else if (minusculo == "--salvar") {
             r.Salvar = true;
         } else if (minusculo == "--tags") {
@@ -99,6 +106,7 @@ std::string TextoAjuda() {
            "  --tags ARQ...              mostra as tags e a capa de cada arquivo e sai\n"
            "  --buscar-cidade TEXTO      procura a cidade do tempo e mostra a previsao;\n"
            "                             com --salvar, grava a cidade no config.ini\n"
+           "  --aceitar-termos           registra o aceite dos termos de uso (instaladores)\n"
            "  --versao                   mostra a versao e sai\n"
            "  --ajuda                    mostra esta ajuda e sai\n"
            "\n"
@@ -106,6 +114,113 @@ std::string TextoAjuda() {
            "LJSN_EDGE (navegador das vozes naturais), LJSN_NOTICIAS_URL (feed de noticias),\n"
            "LJSN_CLIMA_URL e LJSN_CIDADES_URL (servicos do tempo), SDL_AUDIODRIVER (driver de\n"
            "audio).\n";
+}
+
+namespace {
+
+std::string Variavel(const char* ANome) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is not changed
+    const char* v = std::getenv(ANome);
+    return v != nullptr ? std::string(v) : std::string();
+}
+
+std::string PastaConfigBase() {
+    std::string base = Variavel("XDG_CONFIG_HOME");
+    if (base.empty() || base.front() != '/') {
+        const std::string casa = Variavel("HOME");
+        base = (casa.empty() ? std::string("/tmp") : ComBarra(casa)) + ".config";
+    }
+    return ComBarra(base);
+}
+
+// A path for the Exec key of a desktop entry: quoted, with the characters
+// the specification reserves escaped.
+std::string CitarExec(const std::string& ACaminho) {
+    std::string r = "\"";
+    for (const char c : ACaminho) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            r += '\\';
+        }
+        r += c;
+    }
+    return r + "\"";
+}
+
+}  // namespace
+
+std::string ArquivoAutoInicio() {
+    return PastaConfigBase() + "autostart/lojasonorante.desktop";
+}
+
+std::string ComandoInicio(const std::string& AExecutavel) {
+    return CitarExec(AExecutavel) + " /bandeja";
+}
+
+bool IniciaComWindows() {
+    const auto texto = LerArquivoTexto(ArquivoAutoInicio());
+    if (!texto) {
+        return false;
+    }
+    const TArquivoIni ini = TArquivoIni::Interpretar(*texto);
+    // A desktop that hid the entry (its own autostart settings) counts as off.
+    return !IguaisSemCaixaAZ(ini.Ler("Desktop Entry", "Hidden").value_or(""), "true");
+}
+
+bool DefinirIniciarComWindows(bool ALigar, const std::string& AExecutavel) {
+    const std::string arquivo = ArquivoAutoInicio();
+    std::error_code erro;
+    if (!ALigar) {
+        std::filesystem::remove(arquivo, erro);
+        return !erro;
+    }
+    const std::string texto =
+        "[Desktop Entry]\nType=Application\nName=Loja Sonorante\n"
+        "Comment=Música, propaganda e locução automática\nExec=" +
+        ComandoInicio(AExecutavel) +
+        "\nIcon=lojasonorante\nTerminal=false\n"
+        "X-GNOME-Autostart-enabled=true\n";
+    if (LerArquivoTexto(arquivo).value_or("") == texto) {
+        return true;  // already on, with the same command
+    }
+    std::filesystem::create_directories(std::filesystem::path(arquivo).parent_path(), erro);
+    try {
+        GravarArquivoAtomico(arquivo, texto);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+bool IniciarNaBandeja(const TLinhaComando& ALinha) {
+    return ALinha.Bandeja;
+}
+
+std::string PastaConfigUsuario() {
+    return PastaConfigBase() + "LojaSonorante/";
+}
+
+std::optional<std::string> LerEstadoUsuario(const std::string& ASecao, const std::string& AChave) {
+    const auto texto = LerArquivoTexto(PastaConfigUsuario() + "estado.ini");
+    if (!texto) {
+        return std::nullopt;
+    }
+    return TArquivoIni::Interpretar(*texto).Ler(ASecao, AChave);
+}
+
+bool GravarEstadoUsuario(const std::string& ASecao,
+                         const std::string& AChave,
+                         const std::string& AValor) {
+    const std::string arquivo = PastaConfigUsuario() + "estado.ini";
+    TArquivoIni ini = TArquivoIni::Interpretar(LerArquivoTexto(arquivo).value_or(""));
+    ini.Escrever(ASecao, AChave, AValor);
+    std::error_code erro;
+    std::filesystem::create_directories(PastaConfigUsuario(), erro);
+    try {
+        GravarArquivoAtomico(arquivo, ini.Texto());
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ljsn

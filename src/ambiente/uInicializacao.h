@@ -25,6 +25,7 @@ struct TLinhaComando {
     std::string BuscarCidade;  // --buscar-cidade TEXTO
     bool BuscarCidadePedido = false;
     bool Salvar = false;             // --salvar (with --buscar-cidade)
+    bool AceitarTermos = false;      // --aceitar-termos
     std::vector<std::string> Erros;  // switches that could not be read
     // The arguments as given, each preceded by one space (for the start log line).
     std::string Argumentos;
@@ -39,5 +40,27 @@ bool EhOpcao(const std::string& ATexto, const std::string& ANome);
 int ComandoDaLinha(const std::vector<std::string>& AArgs);
 
 std::string TextoAjuda();
+
+// Start with the computer: an XDG autostart entry for the user
+// ($XDG_CONFIG_HOME/autostart/lojasonorante.desktop) that starts the program
+// hidden in the tray.
+std::string ArquivoAutoInicio();
+// The command an automatic start runs: the executable, quoted, and "/bandeja".
+std::string ComandoInicio(const std::string& AExecutavel);
+bool IniciaComWindows();
+// Writes or removes the entry; false when it could not be done.
+bool DefinirIniciarComWindows(bool ALigar, const std::string& AExecutavel);
+// Starts hidden: the "bandeja" switch.
+bool IniciarNaBandeja(const TLinhaComando& ALinha);
+
+// The user's configuration folder of the program, with a trailing "/":
+// $XDG_CONFIG_HOME/LojaSonorante/ (or ~/.config/LojaSonorante/).
+std::string PastaConfigUsuario();
+// Small per-user facts kept in estado.ini there (release notes seen, terms
+// accepted); they belong to the user, not to the installation.
+std::optional<std::string> LerEstadoUsuario(const std::string& ASecao, const std::string& AChave);
+bool GravarEstadoUsuario(const std::string& ASecao,
+                         const std::string& AChave,
+                         const std::string& AValor);
 
 }  // namespace ljsn

@@ -147,6 +147,8 @@ class TPrograma {
     void AnunciarHoraCerta(int AHora, int AMinuto);
     // The "Falar" box: the shop's markers expanded, spoken as a call.
     void FalarAgora(const std::string& ATexto);
+    // The progress bar's click: the current item to AMs.
+    void PosicionarAtual(std::int32_t AMs);
     // The volume slider (0..100).
     void DefinirVolumeGeral(int AVolume);
     int VolumeGeral() const { return FVolumeGeral; }

@@ -157,6 +157,15 @@ void TPrograma::PrepararGanho(const std::string& AArquivo, bool AIntervalo) {
     FPlayer->DefinirGanho(FConfig->VolumeAutomatico ? DbParaFator(FAjusteAtual) : 1.0);
 }
 
+void TPrograma::PosicionarAtual(std::int32_t AMs) {
+    if (FNoticiasNoAr || FPlayer->Estado() == TEstadoPlayer::epParado) {
+        return;
+    }
+    FPlayer->Posicionar(AMs);
+    FPosicao = FPlayer->Posicao();
+    FVisao.MostrarTempos(FPosicao, FDuracao);
+}
+
 bool TPrograma::EstaPausado() {
     return FPlayer->Estado() == TEstadoPlayer::epPausado || FPausadoNasNoticias;
 }

@@ -1,0 +1,73 @@
+#include "janelas/uAparencia.h"
+
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace ljsn {
+
+namespace {
+
+QString FamiliaIcones() {
+    static const QString familia = [] {
+        const int id =
+            QFontDatabase::addApplicationFont(QStringLiteral(":/ljsn/MaterialIcons.ttf"));
+        const QStringList familias =
+            id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
+        return familias.isEmpty() ? QStringLiteral("Material Icons") : familias.front();
+    }();
+    return familia;
+}
+
+}  // namespace
+
+QFont FonteTexto(int AAltura, QFont::Weight APeso) {
+    QFont f;
+    f.setFamilies(
+        {QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    f.setPixelSize(AAltura);
+    f.setWeight(APeso);
+    return f;
+}
+
+QFont FonteIcones(int AAltura) {
+    QFont f(FamiliaIcones());
+    f.setPixelSize(AAltura);
+    f.setStyleStrategy(QFont::NoFontMerging);
+    return f;
+}
+
+QString Glifo(char32_t AGlifo) {
+    struct TPar {
+        char32_t Classico;
+        char32_t Material;
+    };
+    // Same meaning, Material Icons' code point.
+    static constexpr TPar kMapa[] = {
+        {U'\uE8D6', U'\uE405'},  // music note
+        {U'\uEA8F', U'\uE030'},  // jingle: a short piece of music
+        {U'\uE789', U'\uEF49'},  // advertisement, quick calls: megaphone
+        {U'\uE12A', U'\uEF42'},  // news: article
+        {U'\uE768', U'\uE037'},  // play
+        {U'\uE769', U'\uE034'},  // pause
+        {U'\uE71A', U'\uE047'},  // stop
+        {U'\uE893', U'\uE044'},  // next
+        {U'\uE713', U'\uE8B8'},  // settings
+        {U'\uE767', U'\uE050'},  // volume
+        {U'\uE720', U'\uE029'},  // microphone
+    };
+    char32_t c = AGlifo;
+    for (const auto& p : kMapa) {
+        if (p.Classico == AGlifo) {
+            c = p.Material;
+            break;
+        }
+    }
+    return QString::fromUcs4(&c, 1);
+}
+
+QIcon IconePrograma() {
+    static const QIcon icone(QStringLiteral(":/ljsn/icone.svg"));
+    return icone;
+}
+
+}  // namespace ljsn

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QString>
+
+namespace ljsn {
+
+// The text font of the windows: the desktop's sans-serif (Noto Sans, else
+// DejaVu Sans), AAltura pixels high (Qt scales pixels with the screen).
+QFont FonteTexto(int AAltura, QFont::Weight APeso = QFont::Normal);
+// The icon font (Material Icons, built in), AAltura pixels high.
+QFont FonteIcones(int AAltura);
+// The icon-font character standing for a glyph the programme names by its
+// classic code point (music U+E8D6, jingle U+EA8F, advertisement U+E789,
+// news U+E12A, play U+E768...); the same meaning, Material's code point.
+QString Glifo(char32_t AGlifo);
+// The program's icon.
+QIcon IconePrograma();
+
+// Classic glyph code points the windows use.
+inline constexpr char32_t kGlifoTocar = U'\uE768';
+inline constexpr char32_t kGlifoPausar = U'\uE769';
+inline constexpr char32_t kGlifoParar = U'\uE71A';
+inline constexpr char32_t kGlifoProxima = U'\uE893';
+inline constexpr char32_t kGlifoConfig = U'\uE713';
+inline constexpr char32_t kGlifoChamadas = U'\uE789';
+inline constexpr char32_t kGlifoVolume = U'\uE767';
+inline constexpr char32_t kGlifoMicrofone = U'\uE720';
+
+}  // namespace ljsn
