@@ -23,5 +23,5 @@ function(ljsn_testes NOME)
     gtest_discover_tests(testes_${NOME}
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS ${NOME}
-        ENVIRONMENT "SDL_AUDIODRIVER=dummy;QT_QPA_PLATFORM=offscreen;LJSN_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures")
+        ENVIRONMENT "SDL_AUDIODRIVER=dummy;QT_QPA_PLATFORM=offscreen;LJSN_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/config-testes")
 endfunction()
