@@ -8,7 +8,7 @@ CONSTRUCAO := build
 CONSTRUCAO_RUN := build-release
 CMAKE_COMUM := -G Ninja -DLJSN_TESTES=ON
 
-.PHONY: run test test-asan test-tsan bench fuzz construir dependencias dependencias-testes formatar limpar
+.PHONY: run install test test-asan test-tsan bench fuzz construir dependencias dependencias-testes formatar limpar
 
 dependencias:
 	@scripts/instalar-dependencias.sh construir
@@ -22,7 +22,15 @@ run: dependencias
 	@cmake -S . -B $(CONSTRUCAO_RUN) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLJSN_TESTES=OFF >/dev/null
 	@cmake --build $(CONSTRUCAO_RUN) -j $(NUCLEOS)
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then echo "Sem tela: rodando sem janela."; fi
-	$(CONSTRUCAO_RUN)/lojasonorante --sem-janela /tocarpausar $(ARGS)
+	$(CONSTRUCAO_RUN)/lojasonorante /tocarpausar $(ARGS)
+
+# Installs the programs, the menu entry and the icon under PREFIX.
+PREFIX ?= /usr/local
+install: dependencias
+	@cmake -S . -B $(CONSTRUCAO_RUN) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLJSN_TESTES=OFF \
+		-DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	@cmake --build $(CONSTRUCAO_RUN) -j $(NUCLEOS)
+	@cmake --install $(CONSTRUCAO_RUN)
 
 construir: dependencias-testes
 	@cmake -S . -B $(CONSTRUCAO) $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

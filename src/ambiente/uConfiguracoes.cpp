@@ -217,7 +217,11 @@ std::string TConfiguracoes::CaminhoMensagens() {
 void TConfiguracoes::Carregar(const TConversoresConfig& AConversores) {
     std::error_code erro;
     if (!fs::exists(CaminhoConfig(), erro)) {
-        const std::string exemplos = PastaPrograma() + "Exemplos/";
+        // Beside a portable copy; under share/ for an installed one.
+        std::string exemplos = PastaPrograma() + "Exemplos/";
+        if (!fs::is_directory(exemplos, erro)) {
+            exemplos = PastaPrograma() + "../share/lojasonorante/Exemplos/";
+        }
         if (fs::is_directory(exemplos + "Musicas", erro)) {
             PastaMusicas = exemplos + "Musicas";
         }
