@@ -10,6 +10,7 @@
 #include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include "ambiente/uInicializacao.h"
 #include "ambiente/uInstancia.h"
@@ -117,15 +118,19 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
                     kVersaoPrograma,
                     som->Driver().c_str(),
                     PastaDados().c_str());
+        programa.GerarPinSeFaltar();
         const std::string celular = programa.TextoCelular();
         if (!celular.empty()) {
             std::printf("Controle pelo celular: %s  (PIN %s)\n",
                         SubstituirTudo(celular, "\r\n", "  ou  ").c_str(),
                         programa.Config().CelularPin.c_str());
-        } else if (programa.Config().CelularAtivo && programa.Config().CelularPin.empty()) {
-            std::printf(
-                "Controle pelo celular ligado, mas sem PIN: defina Pin em [Celular] no "
-                "config.ini.\n");
+            // The same code the settings dialog shows: the phone opens the
+            // page with the PIN filled in.
+            const std::string qr = QRCelularTerminal(
+                celular, programa.Config().CelularPin, ::isatty(STDOUT_FILENO) != 0);
+            if (!qr.empty()) {
+                std::printf("Aponte a câmera do celular:\n%s", qr.c_str());
+            }
         } else if (programa.Config().CelularAtivo) {
             std::printf("Controle pelo celular: %s\n", programa.ErroCelular().c_str());
         }

@@ -8,6 +8,7 @@ import sys
 
 PERMITIDO = {
     "main.cpp": {"janelas", "programa", "ambiente", "comum"},
+    "main_janela.cpp": {"janelas", "programa", "ambiente", "comum"},
     "janelas": {"programa", "controle", "falas", "locutor", "locutor/voz", "audio",
                 "audio/motor", "ambiente", "comum", "recursos"},
     "programa": {"audio", "audio/motor", "locutor", "locutor/voz", "falas", "controle",

@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include <httplib.h>
+#include <netinet/in.h>
 #include <sys/random.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "ambiente/uRede.h"
 #include "comum/uFormato.h"
@@ -269,6 +271,24 @@ std::string EnderecoCelular(int APorta) {
         }
     }
     return Juntar(linhas, "\r\n");
+}
+
+bool PortaEmUso(int APorta) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        return false;
+    }
+    // As the server binds: address reuse on, so a port in TIME_WAIT is free.
+    int sim = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &sim, sizeof sim);
+    sockaddr_in endereco{};
+    endereco.sin_family = AF_INET;
+    endereco.sin_addr.s_addr = htonl(INADDR_ANY);
+    endereco.sin_port = htons(static_cast<std::uint16_t>(APorta));
+    const bool ocupada = ::bind(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) != 0 &&
+                         errno == EADDRINUSE;
+    ::close(s);
+    return ocupada;
 }
 
 std::string GerarPin() {

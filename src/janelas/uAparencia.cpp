@@ -54,6 +54,10 @@ QString Glifo(char32_t AGlifo) {
         {U'\uE713', U'\uE8B8'},  // settings
         {U'\uE767', U'\uE050'},  // volume
         {U'\uE720', U'\uE029'},  // microphone
+        {U'\uE718', U'\uF10D'},  // pin
+        {U'\uE77A', U'\uF10D'},  // unpin: the pin, struck through where drawn (GlifoRiscado)
+        {U'\uE8A7', U'\uE89E'},  // open in a new window
+        {U'\uE8BB', U'\uE5CD'},  // close
     };
     char32_t c = AGlifo;
     for (const auto& p : kMapa) {
@@ -63,6 +67,10 @@ QString Glifo(char32_t AGlifo) {
         }
     }
     return QString::fromUcs4(&c, 1);
+}
+
+bool GlifoRiscado(char32_t AGlifo) {
+    return AGlifo == U'\uE77A';
 }
 
 QIcon IconePrograma() {

@@ -15,6 +15,9 @@ QFont FonteIcones(int AAltura);
 // classic code point (music U+E8D6, jingle U+EA8F, advertisement U+E789,
 // news U+E12A, play U+E768...); the same meaning, Material's code point.
 QString Glifo(char32_t AGlifo);
+// The icon font has no "unpin": such a glyph is drawn as the pin with a
+// stroke across it.
+bool GlifoRiscado(char32_t AGlifo);
 // The program's icon.
 QIcon IconePrograma();
 

@@ -22,6 +22,8 @@
 #include "ambiente/uPastas.h"
 #include "comum/uTexto.h"
 #include "janelas/uAparencia.h"
+#include "janelas/uFrmChamadas.h"
+#include "janelas/uFrmConfig.h"
 #include "janelas/uNovidades.h"
 #include "janelas/uTemas.h"
 
@@ -70,6 +72,11 @@ TfrmPrincipal::TfrmPrincipal(TDependencias ADependencias, TOpcoesPrograma AOpcoe
 
 TfrmPrincipal::~TfrmPrincipal() {
     FTimer.stop();
+    if (FWidget && FWidget->isVisible() && FPrograma) {
+        GuardarPosicaoWidget();
+    }
+    // It calls the programme: gone before it.
+    FWidget.reset();
     if (FBandeja != nullptr) {
         FBandeja->hide();
     }
@@ -159,7 +166,7 @@ void TfrmPrincipal::CriarControles() {
     ligar(FBtnParar, [this] { FPrograma->Parar(); });
     ligar(FBtnProxima, [this] { FPrograma->Proxima(); });
     ligar(FBtnConfig, [this] { AbrirConfiguracoes(); });
-    ligar(FBtnChamadas, [this] { ExecutarAcaoRemota(4); });
+    ligar(FBtnChamadas, [this] { btnChamadasClick(); });
     ligar(FBtnHoraCerta, [this] { FPrograma->ExecutarAcao(3); });
     const auto falar = [this] {
         const std::string texto = FFalar->text().trimmed().toStdString();
@@ -331,7 +338,7 @@ void TfrmPrincipal::AtualizarBandeja() {
     }
     FItemTocarPausar->setText(FPrograma->EstaTocando() ? QStringLiteral("Pausar")
                                                        : QStringLiteral("Tocar"));
-    FItemWidget->setChecked(false);
+    FItemWidget->setChecked(FWidget && FWidget->isVisible());
     QString dica;
     if (FPrograma->EstaPausado()) {
         dica = QStringLiteral("Loja Sonorante - pausado");
@@ -347,6 +354,7 @@ void TfrmPrincipal::AtualizarBandeja() {
 }
 
 void TfrmPrincipal::MostrarJanela() {
+    OcultarWidget();
     show();
     if (isMinimized()) {
         showNormal();
@@ -359,9 +367,15 @@ void TfrmPrincipal::OcultarNaBandeja() {
     if (!QSystemTrayIcon::isSystemTrayAvailable() || FBandeja == nullptr) {
         // Without a tray a hidden window could not be reached again.
         showMinimized();
+        if (FPrograma && FPrograma->Config().WidgetNaBandeja) {
+            MostrarWidget();
+        }
         return;
     }
     hide();
+    if (FPrograma && FPrograma->Config().WidgetNaBandeja) {
+        MostrarWidget();
+    }
     if (!FAvisouBandeja) {
         FAvisouBandeja = true;
         FBandeja->showMessage(QStringLiteral("Loja Sonorante continua tocando"),
@@ -384,6 +398,7 @@ void TfrmPrincipal::closeEvent(QCloseEvent* AEvento) {
     }
     AEvento->accept();
     FTimer.stop();
+    OcultarWidget();
     if (FBandeja != nullptr) {
         FBandeja->hide();
     }
@@ -397,16 +412,87 @@ void TfrmPrincipal::ExecutarAcaoRemota(int AAcao) {
         case 3:
             FPrograma->ExecutarAcao(AAcao);
             break;
+        case 4:
+            btnChamadasClick();
+            break;
         case 5:
             MostrarNovidades();
             break;
-        case 4:  // quick calls and the widget come with their windows
         case 6:
+            AlternarWidget();
+            break;
         default:
             MostrarJanela();
             break;
     }
     AtualizarBandeja();
+}
+
+void TfrmPrincipal::MostrarWidget() {
+    if (!FWidget) {
+        FWidget = std::make_unique<TfrmWidget>(
+            [this](const std::string& AAcao, const TJson& ADados) {
+                std::string estado = FPrograma->ExecutarComando(AAcao, ADados);
+                AtualizarBandeja();
+                return estado;
+            },
+            FDep.Relogio);
+        FWidget->AoAbrirPrograma = [this](TfrmWidget&) { MostrarJanela(); };
+        FWidget->AoFecharWidget = [this](TfrmWidget&) {
+            GuardarPosicaoWidget();
+            AtualizarBandeja();
+        };
+        FWidget->AoMudarPorCima = [this](TfrmWidget& AWidget) {
+            FPrograma->Config().WidgetPorCima = AWidget.PorCima();
+        };
+        FWidget->DefinirPorCima(FPrograma->Config().WidgetPorCima);
+        FWidget->winId();
+        // Filled first, so the place counts the height of the call's fields.
+        FWidget->Atualizar(true);
+        FWidget->Posicionar(FPrograma->Config().WidgetX, FPrograma->Config().WidgetY);
+    }
+    FWidget->Mostrar();
+    AtualizarBandeja();
+}
+
+void TfrmPrincipal::OcultarWidget() {
+    if (!FWidget || !FWidget->isVisible()) {
+        return;
+    }
+    GuardarPosicaoWidget();
+    FWidget->hide();
+    AtualizarBandeja();
+}
+
+void TfrmPrincipal::AlternarWidget() {
+    if (FWidget && FWidget->isVisible()) {
+        OcultarWidget();
+    } else {
+        MostrarWidget();
+    }
+}
+
+void TfrmPrincipal::GuardarPosicaoWidget() {
+    if (FWidget) {
+        FPrograma->Config().WidgetX = FWidget->x();
+        FPrograma->Config().WidgetY = FWidget->y();
+    }
+}
+
+void TfrmPrincipal::AplicarWidgetAposConfig() {
+    if (!FPrograma->Config().WidgetNaBandeja) {
+        OcultarWidget();
+    }
+}
+
+void TfrmPrincipal::btnChamadasClick() {
+    if (!isVisible() || isMinimized()) {
+        MostrarJanela();
+    }
+    const TConfiguracoes& c = FPrograma->Config();
+    TfrmChamadas::Mostrar(this, c.NomeEmpresa, c.GeneroEmpresa, [this](const std::string& ATexto) {
+        FPrograma->Locutor().Anunciar(ATexto, TTipoFala::tfChamada);
+    });
 }
 
 void TfrmPrincipal::MostrarNovidades() {
@@ -427,6 +513,12 @@ void TfrmPrincipal::changeEvent(QEvent* AEvento) {
     QMainWindow::changeEvent(AEvento);
     if (AEvento->type() == QEvent::PaletteChange && FIniciada) {
         AtualizarCores();
+    }
+    // Without a tray the window is minimised instead of hidden; brought back
+    // from the taskbar it takes over from the widget, as MostrarJanela does.
+    if (AEvento->type() == QEvent::WindowStateChange && isVisible() && !isMinimized() &&
+        (static_cast<QWindowStateChangeEvent*>(AEvento)->oldState() & Qt::WindowMinimized) != 0) {
+        OcultarWidget();
     }
 }
 
@@ -669,10 +761,34 @@ void TfrmPrincipal::MostrarOcupado(bool AOcupado) {
 }
 
 void TfrmPrincipal::AbrirConfiguracoes() {
-    QMessageBox::information(
-        this,
-        QStringLiteral("Configurações"),
-        QStringLiteral("As configurações ficam em %1config.ini.").arg(Q(PastaDados())));
+    if (FConfigAberta) {
+        return;
+    }
+    FConfigAberta = true;
+    TPrograma& p = *FPrograma;
+    p.Config().Volume = FVolume->value();
+    TDependenciasConfig dep{FDep.FabricaVoz,
+                            FDep.Relogio,
+                            FDep.Dispositivo,
+                            [this] { return FPrograma->Agora(); },
+                            FOpcoes.CaminhoExecutavel,
+                            p.Controle().Ativo() ? p.Controle().Porta() : 0,
+                            {},
+                            {},
+                            {}};
+    // The programme keeps playing: the tick runs inside the dialog's loop.
+    const bool salvou = TfrmConfig::Executar(
+        this, p.Config(), p.MusicaAtualParaConfig(), p.LoudnessAtual(), std::move(dep));
+    FConfigAberta = false;
+    if (salvou) {
+        AplicarConfiguracoesSalvas();
+    }
+}
+
+void TfrmPrincipal::AplicarConfiguracoesSalvas() {
+    FPrograma->AplicarConfiguracoesSalvas();
+    AplicarTemaEscolhido();
+    AtualizarBandeja();
 }
 
 }  // namespace ljsn

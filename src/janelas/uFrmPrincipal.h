@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "janelas/uComponentes.h"
+#include "janelas/uFrmWidget.h"
 #include "programa/uPrincipal.h"
 
 class QAction;
@@ -48,6 +49,16 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     void MostrarJanela();
     void OcultarNaBandeja();
     void AtualizarBandeja();
+    // The quick controls: created on first show, then shown and hidden; the
+    // position goes to WidgetX/WidgetY whenever it is hidden.
+    void MostrarWidget();
+    void OcultarWidget();
+    void AlternarWidget();
+    void GuardarPosicaoWidget();
+    // After the settings were confirmed: the widget goes when WidgetNaBandeja is off.
+    void AplicarWidgetAposConfig();
+    // The quick-calls window; the main window comes first when hidden.
+    void btnChamadasClick();
     void MostrarNovidades();
     void AbrirLogs();
     void Sair();
@@ -62,6 +73,9 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     TBarraProgresso& BarraProgresso() { return *FProgresso; }
     QSystemTrayIcon* Bandeja() { return FBandeja; }
     QMenu* MenuBandeja() { return FMenuBandeja; }
+    QAction* ItemWidget() { return FItemWidget; }
+    // Null until first shown.
+    TfrmWidget* Widget() { return FWidget.get(); }
     QString TextoTipo() const;
     QString TextoTitulo() const;
     QString TextoInfo() const;
@@ -84,6 +98,8 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     void MostrarLocutor(const std::string& ATexto, bool AAviso, const std::string& ADica) override;
     void MostrarOcupado(bool AOcupado) override;
     void AbrirConfiguracoes() override;
+    // After the settings dialog saved: the programme, the theme, the widget.
+    void AplicarConfiguracoesSalvas();
 
   protected:
     void closeEvent(QCloseEvent* AEvento) override;
@@ -107,6 +123,7 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     bool FSaindo = false;
     bool FAvisouBandeja = false;
     bool FIniciada = false;
+    bool FConfigAberta = false;
     int FGeracaoCapa = 0;
     TCorVisao FCorTipo = TCorVisao::cvCinza;
     bool FLocutorFalando = false;
@@ -150,6 +167,7 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     QMenu* FMenuBandeja = nullptr;
     QAction* FItemTocarPausar = nullptr;
     QAction* FItemWidget = nullptr;
+    std::unique_ptr<TfrmWidget> FWidget;
 };
 
 }  // namespace ljsn

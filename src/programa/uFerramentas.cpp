@@ -7,6 +7,7 @@
 #include "audio/uTags.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
+#include "controle/uQRCode.h"
 #include "falas/uClima.h"
 
 namespace ljsn {
@@ -84,6 +85,15 @@ int FerramentaTags(const std::vector<std::string>& AArquivos, std::FILE* ASaida)
         }
     }
     return codigo;
+}
+
+std::string QRCelularTerminal(const std::string& AEndereco, const std::string& APin, bool ACores) {
+    const std::string primeira = AEndereco.substr(0, AEndereco.find_first_of("\r\n"));
+    TMatrizQR qr;
+    if (primeira.empty() || !GerarQRCode(primeira + "/#pin=" + APin, qr)) {
+        return {};
+    }
+    return QRParaTerminal(qr, ACores);
 }
 
 }  // namespace ljsn

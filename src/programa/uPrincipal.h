@@ -125,6 +125,10 @@ class TPrograma {
     std::string MontarEstado(bool ACompleto, const std::string& AMensagem);
     // Starts or stops the control server per the settings.
     void AtualizarControleRemoto();
+    // A shop without the settings dialog gets its PIN here: when phone
+    // control is on and no PIN is set, one is made, saved and the server
+    // started. True when a PIN was made.
+    bool GerarPinSeFaltar();
     // The phone addresses while the control server listens, else empty.
     std::string TextoCelular() const;
     // Why the control server did not start; empty when it runs or is off.
@@ -154,6 +158,13 @@ class TPrograma {
     int VolumeGeral() const { return FVolumeGeral; }
     // After the settings were confirmed: lists rebuilt, rotation kept.
     void RecarregarListas();
+    // What the programme does once the settings dialog saved: the log line,
+    // the announcer, the message rotation from the start, the lists, the
+    // weather, the control server (a new port or PIN) and the news.
+    void AplicarConfiguracoesSalvas();
+    // The music the settings dialog may take as the loudness reference: its
+    // display name while a music plays or is paused, else empty.
+    std::string MusicaAtualParaConfig();
 
     // State the face and the tests read.
     TConfiguracoes& Config() { return *FConfig; }

@@ -173,6 +173,54 @@ void TPrograma::AtualizarControleRemoto() {
     }
 }
 
+bool TPrograma::GerarPinSeFaltar() {
+    if (!FConfig->CelularAtivo || !FConfig->CelularPin.empty()) {
+        return false;
+    }
+    FConfig->CelularPin = GerarPin();
+    GravarLog("CELULAR", "PIN gerado para o controle pelo celular");
+    try {
+        FConfig->Salvar();
+    } catch (const std::exception& e) {
+        // The PIN still works for this run; the next start makes another.
+        GravarLog("ERRO", std::string("configuracoes nao salvas: ") + e.what());
+    }
+    AtualizarControleRemoto();
+    return true;
+}
+
+void TPrograma::AplicarConfiguracoesSalvas() {
+    GravarLogFmt("CONFIG",
+                 "configuracoes salvas | propagandas a cada %d | noticias: %s a cada %d | "
+                 "transicao %d s",
+                 FConfig->MusicasEntrePropagandas,
+                 FConfig->NoticiasAtivas ? "ligadas" : "desligadas",
+                 FConfig->NoticiasCadaMusicas,
+                 FConfig->TransicaoSegundos);
+    AplicarConfiguracoes();
+    FMinutosSemMensagem = 0;
+    FIndiceMensagem = -1;
+    RecarregarListas();
+    FAgendaClima->Esvaziar();
+    FAgendaClima->AtualizarClima();
+    FControle->Parar();
+    AtualizarControleRemoto();
+    FAgendaNoticias->Esvaziar();
+    FAgendaNoticias->AtualizarNoticias();
+}
+
+std::string TPrograma::MusicaAtualParaConfig() {
+    if (FPlayer == nullptr || FTocandoPropaganda || FTocandoVinheta || FNoticiasNoAr ||
+        FIndiceMusica < 0 || FIndiceMusica >= static_cast<int>(FMusicas.size())) {
+        return {};
+    }
+    const TEstadoPlayer estado = FPlayer->Estado();
+    if (estado != TEstadoPlayer::epTocando && estado != TEstadoPlayer::epPausado) {
+        return {};
+    }
+    return NomeExibicao(FMusicas[static_cast<std::size_t>(FIndiceMusica)]);
+}
+
 std::string TPrograma::TextoCelular() const {
     if (!FControle || !FControle->Ativo()) {
         return {};

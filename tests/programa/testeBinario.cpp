@@ -9,12 +9,15 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zbar.h>
 
 #include "apoio/uMidia.h"
 #include "apoio/uPastaTemporaria.h"
 #include "apoio/uProcesso.h"
+#include "apoio/uServidorFixtures.h"
 #include "apoio/uSinais.h"
 #include "comum/uRegex.h"
+#include "controle/uControleRemoto.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -37,6 +40,103 @@ TEST(Binario, SemJanelaTerminaComSigterm) {
     EXPECT_NE(log.find("[FIM]      programa fechado"), std::string::npos);
     // The first run found the examples beside the executable.
     EXPECT_NE(LerArquivo(dados / "config.ini").find("Exemplos/Musicas"), std::string::npos);
+}
+
+// What zbar reads from the terminal drawing of a QR code: each character is
+// one module wide and two tall (upper and lower half blocks).
+std::string LerQRDoTerminal(const std::vector<std::string>& ALinhas) {
+    std::vector<std::vector<int>> modulos;
+    for (const auto& l : ALinhas) {
+        std::vector<int> cima, baixo;
+        for (std::size_t i = 0; i < l.size();) {
+            const bool bloco = static_cast<unsigned char>(l[i]) == 0xE2;
+            const std::string c = l.substr(i, bloco ? 3 : 1);
+            i += c.size();
+            cima.push_back(c == "\u2580" || c == "\u2588");
+            baixo.push_back(c == "\u2584" || c == "\u2588");
+        }
+        modulos.push_back(cima);
+        modulos.push_back(baixo);
+    }
+    // 4 pixels per module, dark modules black.
+    const int escala = 4;
+    const int altura = static_cast<int>(modulos.size()) * escala;
+    const int largura = static_cast<int>(modulos.front().size()) * escala;
+    std::vector<unsigned char> img(static_cast<std::size_t>(largura * altura), 255);
+    for (int y = 0; y < altura; ++y) {
+        const auto& linha = modulos[static_cast<std::size_t>(y / escala)];
+        for (int x = 0; x < largura && x / escala < static_cast<int>(linha.size()); ++x) {
+            if (linha[static_cast<std::size_t>(x / escala)] != 0) {
+                img[static_cast<std::size_t>(y * largura + x)] = 0;
+            }
+        }
+    }
+    zbar::ImageScanner leitor;
+    leitor.set_config(zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
+    leitor.set_config(zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
+    zbar::Image imagem(static_cast<unsigned>(largura),
+                       static_cast<unsigned>(altura),
+                       "Y800",
+                       img.data(),
+                       img.size());
+    if (leitor.scan(imagem) <= 0) {
+        return {};
+    }
+    return imagem.symbol_begin()->get_data();
+}
+
+// A headless shop with phone control on and no PIN: the program makes one,
+// saves it, serves with it, and prints the address and a QR code a phone
+// camera reads from the terminal.
+TEST(Binario, SemJanelaGeraPinEMostraQR) {
+    TPastaTemporaria dados;
+    const int porta = PortaLivre();
+    if (EnderecoCelular(porta).empty()) {
+        GTEST_SKIP() << "sem rede local nesta máquina: não há endereço para o celular";
+    }
+    std::filesystem::create_directories(dados.Caminho());
+    {
+        std::FILE* f = std::fopen((dados / "config.ini").c_str(), "wb");
+        std::fprintf(f, "[Celular]\r\nAtivo=1\r\nPorta=%d\r\n", porta);
+        std::fclose(f);
+    }
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador")});
+    std::vector<std::string> linhas;
+    std::string endereco;
+    for (int i = 0; i < 400; ++i) {
+        const std::string l = programa.LerLinha();
+        if (l.rfind("Controle pelo celular: ", 0) == 0) {
+            endereco = l;
+            if (l.find("http") == std::string::npos) {
+                break;  // the server did not start: nothing more comes
+            }
+        }
+        if (l == "Aponte a câmera do celular:") {
+            // Lines of (n + 8) modules, (n + 8 + 1) / 2 of them.
+            std::string primeira = programa.LerLinha();
+            std::size_t largura = 0;
+            for (unsigned char c : primeira) {
+                largura += (c & 0xC0) != 0x80;
+            }
+            linhas.push_back(primeira);
+            while (linhas.size() < (largura + 1) / 2) {
+                linhas.push_back(programa.LerLinha());
+            }
+            break;
+        }
+    }
+    ASSERT_FALSE(linhas.empty()) << endereco;
+    const std::string config = LerArquivo(dados / "config.ini");
+    const auto p = config.find("Pin=");
+    ASSERT_NE(p, std::string::npos) << config;
+    const std::string pin = config.substr(p + 4, 6);
+    EXPECT_EQ(pin.find_first_not_of("0123456789"), std::string::npos);
+    const std::string url = endereco.substr(23, endereco.find(' ', 23) - 23);
+    EXPECT_NE(endereco.find("(PIN " + pin + ")"), std::string::npos) << endereco;
+    EXPECT_EQ(LerQRDoTerminal(linhas), url + "/#pin=" + pin);
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
 }
 
 TEST(Binario, VersaoEAjuda) {
