@@ -17,11 +17,15 @@ endfunction()
 # and tests/apoio only.
 function(ljsn_testes NOME)
     cmake_parse_arguments(ARG "" "" "FONTES;BIBLIOTECAS" ${ARGN})
-    add_executable(testes_${NOME} ${ARG_FONTES})
+    add_executable(testes_${NOME} ${ARG_FONTES} ${PROJECT_SOURCE_DIR}/tests/apoio/uAmbienteTestes.cpp)
+    target_compile_definitions(testes_${NOME} PRIVATE
+        LJSN_CONFIG_TESTES="${CMAKE_BINARY_DIR}/config-testes")
     target_link_libraries(testes_${NOME} PRIVATE ljsn_${NOME} ljsn_apoio ${ARG_BIBLIOTECAS}
         GTest::gtest GTest::gmock GTest::gtest_main ljsn_opcoes)
     gtest_discover_tests(testes_${NOME}
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS ${NOME}
-        ENVIRONMENT "SDL_AUDIODRIVER=dummy;QT_QPA_PLATFORM=offscreen;LJSN_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/config-testes")
+        # One variable only: a list would be split into property names. The
+        # rest of the environment is set by the binaries themselves.
+        ENVIRONMENT "LJSN_FIXTURES=${PROJECT_SOURCE_DIR}/tests/fixtures")
 endfunction()

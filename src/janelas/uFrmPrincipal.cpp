@@ -788,6 +788,7 @@ void TfrmPrincipal::AbrirConfiguracoes() {
 void TfrmPrincipal::AplicarConfiguracoesSalvas() {
     FPrograma->AplicarConfiguracoesSalvas();
     AplicarTemaEscolhido();
+    AplicarWidgetAposConfig();
     AtualizarBandeja();
 }
 

@@ -15,8 +15,6 @@
 
 namespace ljsn {
 
-std::atomic<std::int32_t> GeracaoAtual{0};
-
 namespace {
 
 std::string NomeDoTipo(const std::exception& AErro) {
@@ -164,7 +162,7 @@ TPrograma::~TPrograma() {
     if (!FIniciado) {
         return;
     }
-    GeracaoAtual.store(-1);
+    FGeracao->store(-1);
     *FVivo = nullptr;
     // Downloads under way are abandoned; their results would find no one.
     FAgendaNoticias.reset();

@@ -53,9 +53,6 @@ inline constexpr char32_t kGlifoNoticias = U'\uE12A';
 // LJSN_RELOGIO ("H:MM"); 0 when unset or without ":".
 double CalcularDeslocamentoRelogio(const std::string& AValor, double AAgoraSistema);
 
-// Generation of the durations reader; -1 after shutdown began.
-extern std::atomic<std::int32_t> GeracaoAtual;
-
 // One line of "--medir-loudness": the loudness with two decimals (or
 // -999.00), a tab, the path.
 std::string LinhaLoudness(const std::string& ACaminho);
@@ -323,6 +320,11 @@ class TPrograma {
         std::shared_ptr<std::atomic<bool>> Terminou;
     };
     std::vector<TLeitor> FLeitores;
+    // Generation of this programme's durations reading; -1 once shutdown
+    // began. Shared with the readers, so one programme never cancels
+    // another's.
+    std::shared_ptr<std::atomic<std::int32_t>> FGeracao =
+        std::make_shared<std::atomic<std::int32_t>>(0);
 };
 
 }  // namespace ljsn

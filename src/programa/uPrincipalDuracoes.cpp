@@ -12,7 +12,7 @@ constexpr std::size_t kLote = 25;
 }
 
 void TPrograma::LerDuracoes() {
-    const std::int32_t geracao = GeracaoAtual.fetch_add(1) + 1;
+    const std::int32_t geracao = FGeracao->fetch_add(1) + 1;
     FDuracoes.assign(FMusicas.size(), -1);
     if (FMusicas.empty()) {
         return;
@@ -21,11 +21,11 @@ void TPrograma::LerDuracoes() {
     auto terminou = std::make_shared<std::atomic<bool>>(false);
     std::weak_ptr<TPrograma*> vivo = FVivo;
     TFilaPrincipal& fila = FFila;
-    FLeitores.push_back({std::jthread([arquivos = FMusicas, geracao, vivo, &fila, terminou]() {
+    FLeitores.push_back({std::jthread([arquivos = FMusicas, geracao, atual = FGeracao, vivo, &fila, terminou]() {
                              std::vector<std::int32_t> resultado(arquivos.size(), -1);
                              for (std::size_t i = 0; i < arquivos.size(); ++i) {
                                  // A newer reading, or the shutdown, supersedes this one.
-                                 if (geracao != GeracaoAtual.load(std::memory_order_relaxed)) {
+                                 if (geracao != atual->load(std::memory_order_relaxed)) {
                                      break;
                                  }
                                  resultado[i] = DuracaoMidia(arquivos[i]);
@@ -46,7 +46,7 @@ void TPrograma::LerDuracoes() {
 }
 
 void TPrograma::GuardarDuracoes(std::int32_t AGeracao, const std::vector<std::int32_t>& ADuracoes) {
-    if (AGeracao != GeracaoAtual.load()) {
+    if (AGeracao != FGeracao->load()) {
         return;
     }
     const std::size_t n = std::min(ADuracoes.size(), FDuracoes.size());

@@ -87,3 +87,24 @@ TEST(Duracoes, SegundaLeituraDescartaAPrimeira) {
     RodarAte(a.Fila, [&] { return Conhecidas(p) == 120 && p.Duracoes().size() == 121; });
     EXPECT_EQ(p.TextosStatus()[0], "Músicas: 121");
 }
+
+// Two programmes in one process: one closing does not cancel the other's
+// reading (each keeps its own generation).
+TEST(Duracoes, OutroProgramaNaoCancelaALeitura) {
+    TAmbienteProgramacao a;
+    std::vector<std::string> nomes;
+    for (int i = 0; i < 200; ++i) {
+        nomes.push_back("m" + std::to_string(1000 + i) + ".wav");
+    }
+    a.CriarArquivos("musicas", nomes, 1000);
+    a.Configurar([&](TConfiguracoes& c) { c.PastaMusicas = a.Pasta("musicas"); });
+    TPrograma& p = a.Construir(a.Dispositivo, a.Voz);
+    {
+        TVisaoGravada visao;
+        TFilaSimples fila;
+        TPrograma outro(a.Relogio, fila, visao, a.Dispositivo, a.Voz, TOpcoesPrograma{});
+        outro.Iniciar();
+    }
+    RodarAte(a.Fila, [&] { return Conhecidas(p) == 200; });
+    EXPECT_EQ(Conhecidas(p), 200u);
+}
