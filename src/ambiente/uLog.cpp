@@ -61,6 +61,54 @@ void DefinirHoraDoLog(std::function<double()> AFonte) {
     FonteHora() = std::move(AFonte);
 }
 
+std::string LimparParaLog(std::string_view ATexto) {
+    // One event per line, always valid UTF-8: a file name with a line break
+    // or a spoken text with an escape sequence must not break the file.
+    std::string r;
+    r.reserve(ATexto.size());
+    std::size_t i = 0;
+    while (i < ATexto.size()) {
+        const auto c = static_cast<unsigned char>(ATexto[i]);
+        if (c < 0x80) {
+            r += (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        std::size_t n = 0;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 2;
+            cp = c & 0x1Fu;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 3;
+            cp = c & 0x0Fu;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 4;
+            cp = c & 0x07u;
+        }
+        bool valido = n > 0 && i + n <= ATexto.size();
+        for (std::size_t k = 1; valido && k < n; ++k) {
+            const auto b = static_cast<unsigned char>(ATexto[i + k]);
+            valido = (b & 0xC0) == 0x80;
+            cp = (cp << 6) | (b & 0x3Fu);
+        }
+        valido = valido && !(n == 3 && cp < 0x800) &&
+                 !(n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (!valido) {
+            r += "\xEF\xBF\xBD";  // U+FFFD for each byte that starts nothing valid
+            ++i;
+            continue;
+        }
+        if (cp >= 0x80 && cp <= 0x9F) {
+            r += ' ';  // C1 controls
+        } else {
+            r.append(ATexto.substr(i, n));
+        }
+        i += n;
+    }
+    return r;
+}
+
 std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::string_view ATexto) {
     const TDataHora d = DecodificarDataHora(ADataHora);
     const std::string carimbo = FormatarOuFormato("%.4d-%.2d-%.2d %.2d:%.2d:%.2d.%.3d",
@@ -72,13 +120,13 @@ std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::s
                                                   d.Segundo,
                                                   d.Milissegundo);
     std::string etiqueta = "[";
-    etiqueta += ACategoria;
+    etiqueta += LimparParaLog(ACategoria);
     etiqueta += ']';
     const std::size_t largura = ContarCaracteres(etiqueta);
     if (largura < 10) {
         etiqueta.append(10 - largura, ' ');
     }
-    return carimbo + "  " + etiqueta + " " + SubstituirTudo(ATexto, "\r\n", " | ");
+    return carimbo + "  " + etiqueta + " " + LimparParaLog(SubstituirTudo(ATexto, "\r\n", " | "));
 }
 
 std::string NomeArquivoLog(double ADataHora) {

@@ -24,6 +24,8 @@ void GravarLogFmt(std::string_view ACategoria, std::string_view AFormato, const 
 void LimparLogsAntigos();
 void LimparLogsAntigos(std::time_t AAgora);
 
+// Control characters become spaces and invalid UTF-8 becomes U+FFFD.
+std::string LimparParaLog(std::string_view ATexto);
 // The line as written (without the CR LF): "2024-05-01 14:03:07.123  [FIM]      programa fechado".
 std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::string_view ATexto);
 // "LojaSonorante_2024-05-01.log"

@@ -36,7 +36,7 @@ class Log : public testing::Test {
 TEST(LinhaDeLog, Formato) {
     struct TCaso {
         const char* Categoria;
-        const char* Texto;
+        std::string Texto;
         const char* Esperado;
     };
     const TCaso casos[] = {
@@ -44,7 +44,17 @@ TEST(LinhaDeLog, Formato) {
         {"NOTICIAS", "x", "2024-05-01 14:03:07.123  [NOTICIAS] x"},
         {"VOZ NATURAL", "x", "2024-05-01 14:03:07.123  [VOZ NATURAL] x"},
         {"TOCANDO", "a\r\nb", "2024-05-01 14:03:07.123  [TOCANDO]  a | b"},
-        {"ERRO", "a\nb\rc", "2024-05-01 14:03:07.123  [ERRO]     a\nb\rc"},
+        // One event, one line, valid UTF-8, whatever a file name or a text holds.
+        {"ERRO", "a\nb\rc", "2024-05-01 14:03:07.123  [ERRO]     a b c"},
+        {"FALA",
+         "\x1b[31mvermelho\x1b[0m",
+         "2024-05-01 14:03:07.123  [FALA]      [31mvermelho [0m"},
+        {"FALA", std::string("nul\0aqui\x7f", 9), "2024-05-01 14:03:07.123  [FALA]     nul aqui "},
+        {"TOCANDO", "Can\xe7\xe3o.mp3", "2024-05-01 14:03:07.123  [TOCANDO]  Can\uFFFD\uFFFDo.mp3"},
+        {"TOCANDO",
+         "\xc2\x85"
+         "c1 \xed\xa0\x80 \xf0\x9f\x8e\xb5 ação",
+         "2024-05-01 14:03:07.123  [TOCANDO]   c1 \uFFFD\uFFFD\uFFFD \U0001F3B5 ação"},
     };
     for (const auto& c : casos) {
         EXPECT_EQ(MontarLinhaLog(kHora, c.Categoria, c.Texto), c.Esperado);
