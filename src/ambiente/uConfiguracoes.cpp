@@ -261,18 +261,11 @@ void TConfiguracoes::Carregar(const TConversoresConfig& AConversores) {
 }
 
 void TConfiguracoes::Salvar() const {
-    TArquivoIni novo;
+    // Written over the file as it stands: sections, keys and comments this
+    // version does not know stay where the shop put them.
+    TArquivoIni novo = LerIniDoDisco();
     for (const TChave& chave : TabelaChaves()) {
         novo.Escrever(chave.Secao, chave.Chave, chave.Escrever(*this));
-    }
-    // Sections and keys this version does not know stay in the file.
-    const TArquivoIni antigo = LerIniDoDisco();
-    for (const auto& secao : antigo.Secoes()) {
-        for (const auto& entrada : secao.Entradas) {
-            if (!novo.Existe(secao.Nome, entrada.Chave)) {
-                novo.Escrever(secao.Nome, entrada.Chave, entrada.Valor);
-            }
-        }
     }
     GravarArquivoAtomico(CaminhoConfig(), novo.Texto());
     GravarArquivoAtomico(CaminhoMensagens(), MontarTextoComBom(Mensagens));

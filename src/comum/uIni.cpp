@@ -1,6 +1,7 @@
 #include "comum/uIni.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "comum/uTexto.h"
 
@@ -13,6 +14,7 @@ bool TArquivoIni::MesmaChave(std::string_view A, std::string_view B) const {
 TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCaixa) {
     TArquivoIni ini(AChavesComCaixa);
     TSecao* atual = nullptr;
+    bool vistaSecao = false;
     std::string_view texto = ATexto;
     if (ComecaCom(texto, "\xEF\xBB\xBF")) {
         texto.remove_prefix(3);
@@ -21,11 +23,28 @@ TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCai
         if (bruta.size() > kMaxLinha || bruta.find('\0') != std::string::npos) {
             continue;
         }
-        const std::string linha = Aparar(GarantirUtf8(bruta));
-        if (linha.empty() || linha[0] == ';' || linha[0] == '#') {
+        const std::string utf8 = GarantirUtf8(bruta);
+        const std::string linha = Aparar(utf8);
+        if (linha.empty()) {
+            continue;
+        }
+        const bool comentario = linha[0] == ';' || linha[0] == '#';
+        if (!vistaSecao && linha[0] != '[') {
+            // Before the first section nothing is read, but it stays as written.
+            if (ini.FSecoes.empty()) {
+                ini.FSecoes.push_back({std::string(), {}});
+            }
+            ini.FSecoes.front().Entradas.push_back({std::string(), utf8, true});
+            continue;
+        }
+        if (comentario) {
+            if (atual != nullptr) {
+                atual->Entradas.push_back({std::string(), utf8, true});
+            }
             continue;
         }
         if (linha[0] == '[') {
+            vistaSecao = true;
             const std::size_t fecha = linha.find(']');
             if (fecha == std::string::npos) {
                 // Half a header: what follows cannot be trusted to belong anywhere.
@@ -33,7 +52,7 @@ TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCai
                 continue;
             }
             const std::string nome = Aparar(std::string_view(linha).substr(1, fecha - 1));
-            atual = ini.SecaoMutavel(nome);
+            atual = nome.empty() ? nullptr : ini.SecaoMutavel(nome);
             if (atual == nullptr) {
                 ini.FSecoes.push_back({nome, {}});
                 atual = &ini.FSecoes.back();
@@ -85,7 +104,7 @@ std::optional<std::string> TArquivoIni::Ler(std::string_view ASecao,
         return std::nullopt;
     }
     for (const auto& e : s->Entradas) {
-        if (MesmaChave(e.Chave, AChave)) {
+        if (!e.Bruta && MesmaChave(e.Chave, AChave)) {
             return e.Valor;
         }
     }
@@ -107,12 +126,18 @@ void TArquivoIni::Escrever(std::string_view ASecao,
     // Line breaks would split the entry into lines read back differently.
     std::string valor = SubstituirTudo(SubstituirTudo(AValor, "\r", " "), "\n", " ");
     for (auto& e : s->Entradas) {
-        if (MesmaChave(e.Chave, AChave)) {
+        if (!e.Bruta && MesmaChave(e.Chave, AChave)) {
             e.Valor = std::move(valor);
             return;
         }
     }
-    s->Entradas.push_back({std::string(AChave), std::move(valor)});
+    // After the section's last key: comments that close a section usually
+    // speak of the next one.
+    auto fim = s->Entradas.end();
+    while (fim != s->Entradas.begin() && std::prev(fim)->Bruta) {
+        --fim;
+    }
+    s->Entradas.insert(fim, {std::string(AChave), std::move(valor)});
 }
 
 void TArquivoIni::RemoverChave(std::string_view ASecao, std::string_view AChave) {
@@ -120,7 +145,8 @@ void TArquivoIni::RemoverChave(std::string_view ASecao, std::string_view AChave)
     if (s == nullptr) {
         return;
     }
-    std::erase_if(s->Entradas, [&](const TEntrada& e) { return MesmaChave(e.Chave, AChave); });
+    std::erase_if(s->Entradas,
+                  [&](const TEntrada& e) { return !e.Bruta && MesmaChave(e.Chave, AChave); });
 }
 
 void TArquivoIni::RemoverSecao(std::string_view ASecao) {
@@ -129,16 +155,30 @@ void TArquivoIni::RemoverSecao(std::string_view ASecao) {
 
 std::string TArquivoIni::Texto() const {
     std::string r;
+    // The comment lines that end a section go after the blank line, next to
+    // the header they were written above.
+    std::string antesDoCabecalho;
     for (std::size_t i = 0; i < FSecoes.size(); ++i) {
+        const TSecao& secao = FSecoes[i];
         if (i > 0) {
             r += "\r\n";
         }
-        r += "[" + FSecoes[i].Nome + "]\r\n";
-        for (const auto& e : FSecoes[i].Entradas) {
-            r += e.Chave + "=" + e.Valor + "\r\n";
+        r += antesDoCabecalho;
+        antesDoCabecalho.clear();
+        if (!secao.Nome.empty()) {
+            r += "[" + secao.Nome + "]\r\n";
+        }
+        std::size_t corpo = secao.Entradas.size();
+        while (!secao.Nome.empty() && corpo > 0 && secao.Entradas[corpo - 1].Bruta) {
+            --corpo;
+        }
+        for (std::size_t k = 0; k < secao.Entradas.size(); ++k) {
+            const TEntrada& e = secao.Entradas[k];
+            std::string& destino = k < corpo ? r : antesDoCabecalho;
+            destino += e.Bruta ? e.Valor + "\r\n" : e.Chave + "=" + e.Valor + "\r\n";
         }
     }
-    return r;
+    return r + antesDoCabecalho;
 }
 
 }  // namespace ljsn

@@ -9,12 +9,16 @@ namespace ljsn {
 
 // An INI document kept in memory in file order. Section and key names compare
 // without regard to A..Z case; keys and values are trimmed. Sections and keys
-// nobody asked about survive a read and write unchanged.
+// nobody asked about survive a read and write unchanged, and so do comment
+// lines and the lines before the first section, verbatim.
 class TArquivoIni {
   public:
     struct TEntrada {
         std::string Chave;
         std::string Valor;
+        // A line kept as it was (a comment, a line before any section): its
+        // text is in Valor and it has no key.
+        bool Bruta = false;
     };
     struct TSecao {
         std::string Nome;

@@ -209,6 +209,7 @@ void TPrograma::ExecutarTick() {
     const double agora = Agora();
     FVisao.MostrarRelogio(FormatarHoraMinutoSegundo(agora), FormatarDataPorExtenso(agora));
     VerificarMinuto();
+    SalvarVolumeSePendente();
 
     if (FAutoTocar) {
         FAutoTocar = false;
@@ -262,7 +263,25 @@ void TPrograma::RegistrarErro(const std::exception& AErro) {
 }
 
 void TPrograma::DefinirVolumeGeral(int AVolume) {
-    FVolumeGeral = std::clamp(AVolume, 0, 100);
+    const int volume = std::clamp(AVolume, 0, 100);
+    if (volume != FVolumeGeral && !FVolumePendente) {
+        FVolumePendente = true;
+        FVolumeMudouEm = FRelogio.Tique();
+    }
+    FVolumeGeral = volume;
+}
+
+void TPrograma::SalvarVolumeSePendente() {
+    if (!FVolumePendente || DecorridoMs(FVolumeMudouEm, FRelogio.Tique()) < kEsperaSalvarVolumeMs) {
+        return;
+    }
+    FVolumePendente = false;
+    FConfig->Volume = FVolumeGeral;
+    try {
+        FConfig->Salvar();
+    } catch (const std::exception& e) {
+        GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
+    }
 }
 
 }  // namespace ljsn

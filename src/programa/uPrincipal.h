@@ -204,6 +204,8 @@ class TPrograma {
     void ExecutarTick();
     void RegistrarErro(const std::exception& AErro);
     void AplicarConfiguracoes();
+    void SalvarVolumeSePendente();
+    static constexpr std::uint32_t kEsperaSalvarVolumeMs = 2000;
 
     // The queue.
     void CarregarListas();
@@ -291,6 +293,10 @@ class TPrograma {
     bool FPausadoNasNoticias = false;
     int FLinhaSelecionada = -1;
     int FVolumeGeral = 80;
+    // A volume changed from the phone or the widget reaches the disk within
+    // two seconds, however often it changes meanwhile.
+    bool FVolumePendente = false;
+    std::uint32_t FVolumeMudouEm = 0;
     std::string FTitulo;
 
     std::string FProxArquivo;

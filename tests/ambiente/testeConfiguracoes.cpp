@@ -182,6 +182,25 @@ TEST_F(Configuracoes, ArquivoDanificadoEDesconhecidos) {
     EXPECT_EQ(ini.Ler("Geral", "Volume"), "65");
 }
 
+// The shop's own notes in config.ini outlive every save.
+TEST_F(Configuracoes, ComentariosDaLojaFicam) {
+    const TConfiguracoes c = CarregarCom(
+        "; config da loja 12 - nao mexer\r\nresponsavel=Ana\r\n"
+        "[Geral]\r\n; baixo por causa dos vizinhos\r\nVolume=35\r\n");
+    EXPECT_EQ(c.Volume, 35);
+    c.Salvar();
+    const std::string texto = LerArquivo(Config());
+    EXPECT_EQ(texto.rfind("; config da loja 12 - nao mexer\r\nresponsavel=Ana\r\n", 0), 0u)
+        << texto;
+    EXPECT_NE(texto.find("[Geral]\r\n; baixo por causa dos vizinhos\r\n"), std::string::npos)
+        << texto;
+    c.Salvar();
+    EXPECT_EQ(LerArquivo(Config()), texto);
+    TConfiguracoes d;
+    d.Carregar();
+    EXPECT_EQ(d.Volume, 35);
+}
+
 TEST_F(Configuracoes, PrimeiraExecucaoSemExemplos) {
     TConfiguracoes c;
     c.Carregar();

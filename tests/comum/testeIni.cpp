@@ -48,3 +48,29 @@ TEST(Ini, ChaveRepetidaValeAPrimeira) {
     const auto ini = TArquivoIni::Interpretar("[S]\nK=1\nk=2\n");
     EXPECT_EQ(ini.Ler("S", "K"), "1");
 }
+
+// What the shop wrote by hand survives a save: comments where they were
+// (a comment above a header stays above it), and the lines before the first
+// section, verbatim; new keys go after a section's last key.
+TEST(Ini, ComentariosEPreambuloSobrevivem) {
+    const std::string texto =
+        "; feito pela loja\r\nsolta=1\r\n  # recuado\r\n"
+        "[Geral]\r\n; o volume da loja\r\nVolume=70\r\n\r\n; fim do geral\r\n"
+        "; sobre o locutor\r\n[Locutor]\r\nVoz=x\r\n";
+    auto ini = TArquivoIni::Interpretar(texto);
+    EXPECT_EQ(ini.Ler("Geral", "Volume"), "70");
+    EXPECT_FALSE(ini.Ler("", "solta"));
+    ini.Escrever("Geral", "Volume", "55");
+    ini.Escrever("Geral", "Tema", "Claro");
+    ini.Escrever("Nova", "A", "1");
+    const std::string esperado =
+        "; feito pela loja\r\nsolta=1\r\n  # recuado\r\n"
+        "\r\n[Geral]\r\n; o volume da loja\r\nVolume=55\r\nTema=Claro\r\n"
+        "\r\n; fim do geral\r\n; sobre o locutor\r\n[Locutor]\r\nVoz=x\r\n"
+        "\r\n[Nova]\r\nA=1\r\n";
+    EXPECT_EQ(ini.Texto(), esperado);
+    // Reading and writing again changes nothing.
+    EXPECT_EQ(TArquivoIni::Interpretar(ini.Texto()).Texto(), esperado);
+    ini.RemoverChave("Geral", "Volume");
+    EXPECT_NE(ini.Texto().find("; o volume da loja"), std::string::npos);
+}

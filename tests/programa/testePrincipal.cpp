@@ -122,3 +122,37 @@ TEST_F(Programa, ErroEscapadoEhRegistradoEOProgramaSegue) {
     p->Tick();
     EXPECT_EQ(FVisao.Hora, "10:00:01");
 }
+
+// A volume set from the phone reaches config.ini within two seconds, even
+// while it keeps changing, so a power cut does not lose it.
+TEST(Principal, VolumeDoCelularChegaAoDisco) {
+    TAmbienteProgramacao a;
+    a.CriarArquivos("musicas", {"m1.wav"}, 60000);
+    a.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = a.Pasta("musicas");
+        c.Volume = 80;
+    });
+    TPrograma& p = a.Criar();
+    a.Avancar(3000);
+    const auto volumeNoDisco = [] {
+        TConfiguracoes c;
+        c.Carregar();
+        return c.Volume;
+    };
+    TJson pedido;
+    pedido["acao"] = "volume";
+    for (int v : {40, 35, 30}) {
+        pedido["valor"] = v;
+        p.ExecutarComando("comando", pedido);
+        a.Avancar(500);
+    }
+    EXPECT_EQ(volumeNoDisco(), 80);  // the first change was 1.5 s ago
+    a.Avancar(600);
+    EXPECT_EQ(volumeNoDisco(), 30);
+    pedido["valor"] = 20;
+    p.ExecutarComando("comando", pedido);
+    a.Avancar(1900);
+    EXPECT_EQ(volumeNoDisco(), 30);
+    a.Avancar(200);
+    EXPECT_EQ(volumeNoDisco(), 20);
+}
