@@ -237,7 +237,17 @@ void TPrograma::ExecutarTick() {
     // The end of the current item.
     if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
         if (!FNoticiasNoAr) {
-            TocarProxima();
+            if (!FSemMusica) {
+                TocarProxima();
+            } else if (DecorridoMs(FSemMusicaDesde, FRelogio.Tique()) >= kEsperaSemMusicaMs) {
+                // Every song failed in a row: the folder is looked at again
+                // and one song tried, not the whole list at tick speed.
+                FSemMusicaDesde = FRelogio.Tique();
+                RecarregarListas();
+                if (!FMusicas.empty()) {
+                    TocarProxima();
+                }
+            }
         } else {
             EncerrarNoticiasSeAcabou();
         }

@@ -205,6 +205,7 @@ class TPrograma {
     void RegistrarErro(const std::exception& AErro);
     void AplicarConfiguracoes();
     void SalvarVolumeSePendente();
+    static constexpr std::uint32_t kEsperaSemMusicaMs = 30000;
     static constexpr std::uint32_t kEsperaSalvarVolumeMs = 2000;
 
     // The queue.
@@ -295,6 +296,11 @@ class TPrograma {
     int FVolumeGeral = 80;
     // A volume changed from the phone or the widget reaches the disk within
     // two seconds, however often it changes meanwhile.
+    // Songs that failed to open in a row; once every song failed, the
+    // programme waits and looks at the folder again every 30 s.
+    int FFalhasMusica = 0;
+    bool FSemMusica = false;
+    std::uint32_t FSemMusicaDesde = 0;
     bool FVolumePendente = false;
     std::uint32_t FVolumeMudouEm = 0;
     std::string FTitulo;

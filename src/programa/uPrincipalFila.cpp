@@ -245,7 +245,27 @@ void TPrograma::TocarMusica(int AIndice) {
     ++FMusicasDesdePropaganda;
     ++FMusicasDesdeNoticias;
     FEmReproducao = true;
-    TocarArquivo(FMusicas[static_cast<std::size_t>(AIndice)], false);
+    const bool ok = TocarArquivo(FMusicas[static_cast<std::size_t>(AIndice)], false);
+    if (ok) {
+        if (FSemMusica) {
+            GravarLog("INICIO", "as musicas voltaram a abrir: a programacao continua");
+        }
+        FSemMusica = false;
+        FFalhasMusica = 0;
+    } else {
+        // A song that never played does not bring the break nearer.
+        --FMusicasDesdePropaganda;
+        --FMusicasDesdeNoticias;
+        ++FFalhasMusica;
+        if (!FSemMusica && FFalhasMusica >= static_cast<int>(FMusicas.size())) {
+            FSemMusica = true;
+            FSemMusicaDesde = FRelogio.Tique();
+            GravarLogFmt("ERRO",
+                         "nenhuma musica abre (pasta %s): nova tentativa a cada %d s",
+                         FConfig->PastaMusicas,
+                         static_cast<int>(kEsperaSemMusicaMs / 1000));
+        }
+    }
     AtualizarStatus();
 }
 

@@ -238,6 +238,8 @@ void TPrograma::Pausar() {
 
 void TPrograma::Parar() {
     FEntradaMs = 0;
+    FSemMusica = false;
+    FFalhasMusica = 0;
     FPausadoNasNoticias = false;
     FLocutor->DescartarAutomaticas();
     FEmReproducao = false;

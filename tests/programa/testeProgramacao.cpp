@@ -130,6 +130,45 @@ TEST_F(Programacao, ArquivoQueSumiuEhPulado) {
     EXPECT_TRUE(p.EmReproducao());
 }
 
+// The music folder disappears mid-day: no back-to-back breaks, no error line
+// every tick; the folder is looked at every 30 s and the music comes back
+// on its own when the folder does.
+TEST_F(Programacao, PastaDeMusicasSomeEVolta) {
+    PrepararRotacao();
+    TPrograma& p = A.Criar();
+    p.Tocar();
+    A.Avancar(1500);
+    ASSERT_EQ(A.Tocados().size(), 2u);
+    const auto n = A.Dispositivo.Abertos.size();
+    std::filesystem::rename(A.Pasta("musicas"), A.Pasta("musicas-fora"));
+    A.Avancar(120000);
+    std::size_t propagandas = 0;
+    for (std::size_t i = n; i < A.Dispositivo.Abertos.size(); ++i) {
+        propagandas += NomeExibicao(A.Dispositivo.Abertos[i])[0] == 'a';
+    }
+    EXPECT_EQ(propagandas, 0u);
+    const auto erros = A.LinhasDoLog("ERRO");
+    // Each song once, the note once, and one try every 30 s.
+    EXPECT_LE(erros.size(), 7u + 1u + 4u);
+    EXPECT_EQ(std::count_if(erros.begin(),
+                            erros.end(),
+                            [](const std::string& l) {
+                                return l.find("nenhuma musica abre") != std::string::npos;
+                            }),
+              1);
+    EXPECT_TRUE(p.EmReproducao());
+    std::filesystem::rename(A.Pasta("musicas-fora"), A.Pasta("musicas"));
+    A.Avancar(31000);
+    EXPECT_GT(A.Dispositivo.Abertos.size(), n);
+    EXPECT_NE(A.Log().find("as musicas voltaram a abrir"), std::string::npos);
+    // And the rotation is the usual one again: three songs, then a break.
+    A.Avancar(10000);
+    EXPECT_GE(std::count_if(A.Dispositivo.Abertos.begin() + static_cast<std::ptrdiff_t>(n),
+                            A.Dispositivo.Abertos.end(),
+                            [](const std::string& a) { return NomeExibicao(a)[0] == 'a'; }),
+              1);
+}
+
 // 0 songs between breaks (a hand-edited file): breaks follow one another; a
 // music "folder" that is a file: nothing plays, not even advertisements.
 TEST_F(Programacao, ContadoresZeradosEPastaQueEhArquivo) {
