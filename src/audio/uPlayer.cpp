@@ -43,6 +43,7 @@ bool TPlayer::Tocar(const std::string& AArquivo, std::optional<std::int32_t> ADu
         return false;
     }
     FAberto = true;
+    FArquivo = AArquivo;
     EnviarComando("set " + FAlias + " time format milliseconds");
     FDuracaoMci = LerInteiroOu(EnviarComando("status " + FAlias + " length"), 0);
     FDuracaoReal = FDuracaoMci;
@@ -162,6 +163,13 @@ void TPlayer::AplicarVolume() {
     }
     const std::int32_t v = ljsn::VolumeDispositivo(FVolume, FGanho);
     EnviarComando(FormatarOuFormato("setaudio %s volume to %d", FAlias, v));
+}
+
+std::string TPlayer::ErroLeitura() {
+    if (!FAberto) {
+        return {};
+    }
+    return EnviarComando("status " + FAlias + " error");
 }
 
 }  // namespace ljsn

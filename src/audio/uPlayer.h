@@ -45,6 +45,11 @@ class TPlayer {
 
     // Reply text of one command; empty on any error.
     std::string EnviarComando(const std::string& AComando);
+    // The file last opened.
+    const std::string& Arquivo() const { return FArquivo; }
+    // Why the file's stream ended before its end ("MS TEXT": where, in the
+    // device's milliseconds, and why); empty after a normal end.
+    std::string ErroLeitura();
 
   private:
     bool EnviarOk(const std::string& AComando);
@@ -56,6 +61,7 @@ class TPlayer {
     std::int32_t FVolume = 80;
     double FGanho = 1.0;
     std::string FAlias;
+    std::string FArquivo;
     TCategoriaAudio FCategoria = TCategoriaAudio::caMusica;
     std::int32_t FDuracaoMci = 0;
     std::int32_t FDuracaoReal = 0;

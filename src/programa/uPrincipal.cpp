@@ -7,6 +7,7 @@
 
 #include <cxxabi.h>
 
+#include "ambiente/uDuracao.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "comum/uTexto.h"
@@ -236,6 +237,15 @@ void TPrograma::ExecutarTick() {
 
     // The end of the current item.
     if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
+        if (const std::string erro = FPlayer->ErroLeitura(); !erro.empty()) {
+            // A damaged file ends like any other, but the shop should know.
+            const auto espaco = erro.find(' ');
+            GravarLogFmt("ERRO",
+                         "leitura interrompida em %s: %s | %s",
+                         FormatarDuracao(LerInteiroOu(erro.substr(0, espaco), 0)),
+                         espaco == std::string::npos ? erro : erro.substr(espaco + 1),
+                         FPlayer->Arquivo());
+        }
         if (!FNoticiasNoAr) {
             if (!FSemMusica) {
                 TocarProxima();

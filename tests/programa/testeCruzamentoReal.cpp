@@ -95,3 +95,33 @@ TEST_F(CruzamentoReal, RampasSemDegraus) {
         EXPECT_NEAR(Db(std::sqrt(e * e + d * d)), 0.0, 1.0) << i;
     }
 }
+
+// A damaged file ends like any other (the next one follows at once), and the
+// log says which file broke, where and why; an intact file logs nothing.
+TEST_F(CruzamentoReal, ArquivoDanificadoEhRegistrado) {
+    // An MP3 cut to 40 % of its bytes while its header still counts 10 s
+    // of frames, as a copy interrupted half-way leaves it.
+    const std::string cortado = A.Pasta("danificados") + "/a-cortado.mp3";
+    GerarTom(cortado, 10, 440, 0.3, {"-c:a", "libmp3lame", "-b:a", "128k"});
+    GerarTom(A.Pasta("danificados") + "/b-inteiro.wav", 3, 660, 0.3, {"-c:a", "pcm_s16le"});
+    std::filesystem::resize_file(cortado, std::filesystem::file_size(cortado) * 4 / 10);
+    A.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = A.Pasta("danificados");
+        c.TransicaoSegundos = 0;
+    });
+    TPrograma& p = A.Construir(FMotor, A.Voz);
+    p.Tocar();
+    Rodar(5000);
+    const auto erros = A.LinhasDoLog("ERRO");
+    ASSERT_EQ(erros.size(), 1u) << A.Log();
+    // About 40 % of 10 s.
+    EXPECT_TRUE(erros[0].find("leitura interrompida em 0:03: o arquivo acabou antes do fim") !=
+                    std::string::npos ||
+                erros[0].find("leitura interrompida em 0:04: o arquivo acabou antes do fim") !=
+                    std::string::npos)
+        << erros[0];
+    EXPECT_NE(erros[0].find("a-cortado.mp3"), std::string::npos) << erros[0];
+    EXPECT_EQ(p.Titulo(), "b-inteiro");
+    Rodar(3500);
+    EXPECT_EQ(A.LinhasDoLog("ERRO").size(), 1u) << A.Log();
+}

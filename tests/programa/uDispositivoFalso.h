@@ -70,6 +70,8 @@ class TDispositivoFalso final : public IDispositivoMidia {
                         }
                         return std::string(a.Estado == 1 && Posicao(a) < a.Duracao ? "playing"
                                                                                    : "stopped");
+                    case TComandoTexto::TStatus::stErro:
+                        return std::string();  // files here never break
                 }
                 break;
             case V::cvTocar:

@@ -106,6 +106,8 @@ std::optional<TComandoTexto> InterpretarComando(std::string_view AComando) {
             c.Status = TComandoTexto::TStatus::stModo;
         } else if (palavra(2, "position")) {
             c.Status = TComandoTexto::TStatus::stPosicao;
+        } else if (palavra(2, "error")) {
+            c.Status = TComandoTexto::TStatus::stErro;
         } else {
             return std::nullopt;
         }

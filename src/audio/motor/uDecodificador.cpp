@@ -411,6 +411,9 @@ int TDecodificador::Canais() const {
 std::int64_t TDecodificador::DuracaoMs() const {
     return F->DuracaoMs;
 }
+const std::string& TDecodificador::Erro() const {
+    return F->Erro;
+}
 
 std::size_t TDecodificador::Ler(float* ADestino, std::size_t AQuadros) {
     F->Parou = false;
@@ -496,6 +499,7 @@ class TFonteFFmpeg final : public IFonteAudio {
     }
     bool Posicionar(std::int64_t AQuadro) override { return FDecodificador->Posicionar(AQuadro); }
     std::int64_t DuracaoMs() const override { return FDecodificador->DuracaoMs(); }
+    std::string Erro() const override { return FDecodificador->Erro(); }
 
   private:
     std::unique_ptr<TDecodificador> FDecodificador;

@@ -51,6 +51,8 @@ class TDecodificador {
     // Moves to an absolute output frame, accurate to the sample where the
     // file's timestamps allow.
     bool Posicionar(std::int64_t AQuadro);
+    // Why decoding ended before the file's end; empty otherwise.
+    const std::string& Erro() const;
 
   private:
     struct TEstado;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace ljsn {
 
@@ -17,6 +18,9 @@ class IFonteAudio {
     virtual bool Posicionar(std::int64_t AQuadro) = 0;
     // The container's estimate of the length, or -1 when unknown.
     virtual std::int64_t DuracaoMs() const = 0;
+    // Why the source ended early (a read or decoding error); empty for a
+    // normal end. Read by the thread that reads the source.
+    virtual std::string Erro() const { return {}; }
 };
 
 }  // namespace ljsn

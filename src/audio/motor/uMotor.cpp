@@ -15,6 +15,65 @@
 
 namespace ljsn {
 
+// A stream that ended early: why, and at which frame. The decoder thread
+// writes the text, then publishes with the flag; the main thread reads.
+struct TMotor::TErroLeitura {
+    std::atomic<bool> Houve{false};
+    std::string Texto;
+    std::int64_t Quadro = 0;
+};
+
+namespace {
+
+// Watches a file source on its decoder thread: a read or decoding error, or
+// an end well before the length the file declares (a truncated file), is
+// noted for the main thread to log.
+class TFonteVigiada final : public IFonteAudio {
+  public:
+    TFonteVigiada(std::unique_ptr<IFonteAudio> AFonte,
+                  std::shared_ptr<TMotor::TErroLeitura> AEstado,
+                  int ATaxa,
+                  std::int64_t AQuadro)
+        : FFonte(std::move(AFonte)), FEstado(std::move(AEstado)), FTaxa(ATaxa), FQuadro(AQuadro) {}
+    std::size_t Ler(std::span<float> AQuadros) override {
+        const std::size_t n = FFonte->Ler(AQuadros);
+        FQuadro += static_cast<std::int64_t>(n);
+        // A short read is the end (the stream reads no further).
+        if (n < AQuadros.size() / 2 && !FVisto) {
+            FVisto = true;
+            std::string erro = FFonte->Erro();
+            const std::int64_t duracao = FFonte->DuracaoMs();
+            const std::int64_t lidoMs = FQuadro * 1000 / FTaxa;
+            if (erro.empty() && duracao > 0 && lidoMs + kFaltaTolerada < duracao) {
+                erro = "o arquivo acabou antes do fim declarado";
+            }
+            if (!erro.empty()) {
+                FEstado->Texto = std::move(erro);
+                FEstado->Quadro = FQuadro;
+                FEstado->Houve.store(true, std::memory_order_release);
+            }
+        }
+        return n;
+    }
+    bool Posicionar(std::int64_t AQuadro) override {
+        FQuadro = AQuadro;
+        return FFonte->Posicionar(AQuadro);
+    }
+    std::int64_t DuracaoMs() const override { return FFonte->DuracaoMs(); }
+    std::string Erro() const override { return FFonte->Erro(); }
+
+  private:
+    // Length estimates of VBR files without an index are only approximate.
+    static constexpr std::int64_t kFaltaTolerada = 3000;
+    std::unique_ptr<IFonteAudio> FFonte;
+    std::shared_ptr<TMotor::TErroLeitura> FEstado;
+    int FTaxa;
+    std::int64_t FQuadro;
+    bool FVisto = false;
+};
+
+}  // namespace
+
 namespace {
 
 constexpr std::size_t kQuadrosBloco = 1024;  // the mixer works in slices of this
@@ -181,10 +240,16 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
         if (FAliases.contains(AComando.Alias)) {
             return std::nullopt;  // the alias is in use
         }
+        auto erro = std::make_shared<TErroLeitura>();
         auto fonte = AbrirFonteFFmpeg(AComando.Arquivo, FTaxa);
-        if (!fonte || !AbrirAlias(AComando.Alias, std::move(fonte), AComando.Arquivo)) {
+        if (!fonte) {
             return std::nullopt;
         }
+        fonte = std::make_unique<TFonteVigiada>(std::move(fonte), erro, FTaxa, 0);
+        if (!AbrirAlias(AComando.Alias, std::move(fonte), AComando.Arquivo)) {
+            return std::nullopt;
+        }
+        FAliases.at(AComando.Alias).ErroLeitura = std::move(erro);
         return std::string();
     }
 
@@ -215,6 +280,13 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
                         return std::string("playing");
                     }
                     return std::string("stopped");
+                case TComandoTexto::TStatus::stErro:
+                    // "MS TEXT" once the stream ended on an error, else empty.
+                    if (a.ErroLeitura && a.ErroLeitura->Houve.load(std::memory_order_acquire)) {
+                        return std::to_string(a.ErroLeitura->Quadro * 1000 / FTaxa) + " " +
+                               a.ErroLeitura->Texto;
+                    }
+                    return std::string();
             }
             return std::nullopt;
         case V::cvTocar:
@@ -271,6 +343,9 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             if (quadro > 0 && !fonte->Posicionar(quadro)) {
                 return std::nullopt;
             }
+            auto erro = std::make_shared<TErroLeitura>();
+            fonte = std::make_unique<TFonteVigiada>(std::move(fonte), erro, FTaxa, quadro);
+            a.ErroLeitura = std::move(erro);
             const auto seq = PostarFluxo(T::tcTrocarFluxo, a.Canal, std::move(fonte), quadro);
             if (!seq) {
                 return std::nullopt;

@@ -62,6 +62,8 @@ static_assert(std::is_trivially_copyable_v<TComandoMotor>);
 // the speech channel. SDL's callback and the offline output both call it.
 class TMotor final : public IDispositivoMidia {
   public:
+    // How a file's stream ended early (shared with its decoder thread).
+    struct TErroLeitura;
     static constexpr int kTaxaPadrao = 44100;
     static constexpr std::size_t kCanais = 32;
 
@@ -121,6 +123,8 @@ class TMotor final : public IDispositivoMidia {
         std::int64_t PosicaoSeekMs = 0;
         bool SeekPendente = false;
         std::string Arquivo;
+        // How the current stream ended, written by its decoder thread.
+        std::shared_ptr<TErroLeitura> ErroLeitura;
     };
 
     // Audio side of one channel; the atomics are what the main thread reads.
