@@ -1,16 +1,26 @@
 #include "controle/uControleRemoto.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <set>
+#include <system_error>
+#include <vector>
 
+#include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "ambiente/uLog.h"
 #include "ambiente/uRede.h"
 #include "comum/uFormato.h"
 #include "comum/uTexto.h"
@@ -20,10 +30,10 @@ namespace ljsn {
 
 namespace {
 
-// Threads that serve connections: enough that a few idle or slow clients, or
-// calls waiting for the main thread, cannot keep the phones out.
-constexpr std::size_t kThreads = 32;
-constexpr int kSegundosInativo = 5;
+using TRelogioFirme = std::chrono::steady_clock;
+
+// How long one write may wait for a client to take the reply.
+constexpr auto kEsperaEscrita = std::chrono::milliseconds(5000);
 
 void ResponderJson(httplib::Response& ARes, int AStatus, const std::string& ACorpo) {
     ARes.status = AStatus;
@@ -51,7 +61,276 @@ constexpr TRota kRotas[] = {
     {"/apple-touch-icon-precomposed.png", "CEL_APPLE", "image/png"},
 };
 
+// Takes time that depends on the lengths only, so the reply's timing cannot
+// tell how many leading digits were right.
+bool PinsIguais(const std::string& ADado, const std::string& ACerto) {
+    unsigned diferenca = ADado.size() != ACerto.size() ? 1u : 0u;
+    for (std::size_t i = 0; i < ACerto.size(); ++i) {
+        const unsigned dado = i < ADado.size() ? static_cast<unsigned char>(ADado[i]) : 0u;
+        diferenca |= dado ^ static_cast<unsigned char>(ACerto[i]);
+    }
+    return diferenca == 0;
+}
+
+// The peer's address as text ("" when the client is already gone).
+std::string EnderecoDoPar(int ASocket, int& APorta) {
+    sockaddr_storage endereco{};
+    socklen_t tamanho = sizeof endereco;
+    APorta = 0;
+    if (::getpeername(ASocket, reinterpret_cast<sockaddr*>(&endereco), &tamanho) != 0) {
+        return {};
+    }
+    char texto[INET6_ADDRSTRLEN] = {};
+    if (endereco.ss_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(&endereco);
+        ::inet_ntop(AF_INET, &v4->sin_addr, texto, sizeof texto);
+        APorta = ntohs(v4->sin_port);
+    } else if (endereco.ss_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&endereco);
+        ::inet_ntop(AF_INET6, &v6->sin6_addr, texto, sizeof texto);
+        APorta = ntohs(v6->sin6_port);
+    }
+    return texto;
+}
+
+// Waits until the socket is ready for AEventos, or false once ATe has passed.
+bool EsperarSocket(int ASocket, short AEventos, TRelogioFirme::time_point ATe) {
+    for (;;) {
+        const auto resta =
+            std::chrono::ceil<std::chrono::milliseconds>(ATe - TRelogioFirme::now()).count();
+        if (resta <= 0) {
+            return false;
+        }
+        pollfd p{ASocket, AEventos, 0};
+        const int pronto = ::poll(&p, 1, static_cast<int>(std::min<long long>(resta, INT_MAX)));
+        if (pronto > 0) {
+            return true;  // an error or a hang-up too: the read or write reports it
+        }
+        if (pronto < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// A connection as the library reads and writes it. Every read must be done
+// by the request's deadline, however slowly the bytes trickle in: a timeout
+// per read would let one byte a second hold a worker for ever.
+class TFluxoConexao final : public httplib::Stream {
+  public:
+    TFluxoConexao(int ASocket,
+                  const std::string& AEndereco,
+                  int APorta,
+                  TRelogioFirme::time_point APrazo)
+        : FSocket(ASocket), FEndereco(AEndereco), FPorta(APorta), FPrazo(APrazo) {}
+
+    bool is_readable() const override {
+        return FInicio < FFim || EsperarSocket(FSocket, POLLIN, FPrazo);
+    }
+    bool is_writable() const override {
+        return EsperarSocket(FSocket, POLLOUT, TRelogioFirme::now() + kEsperaEscrita);
+    }
+    ssize_t read(char* ADestino, size_t ATamanho) override {
+        if (FInicio == FFim) {
+            if (!EsperarSocket(FSocket, POLLIN, FPrazo)) {
+                return -1;
+            }
+            ssize_t lidos = 0;
+            do {
+                lidos = ::recv(FSocket, FBuffer.data(), FBuffer.size(), 0);
+            } while (lidos < 0 && errno == EINTR);
+            if (lidos <= 0) {
+                return lidos;
+            }
+            FInicio = 0;
+            FFim = static_cast<std::size_t>(lidos);
+        }
+        const std::size_t n = std::min(ATamanho, FFim - FInicio);
+        std::memcpy(ADestino, FBuffer.data() + FInicio, n);
+        FInicio += n;
+        return static_cast<ssize_t>(n);
+    }
+    ssize_t write(const char* AOrigem, size_t ATamanho) override {
+        if (!is_writable()) {
+            return -1;
+        }
+        ssize_t escritos = 0;
+        do {
+            escritos = ::send(FSocket, AOrigem, ATamanho, MSG_NOSIGNAL);
+        } while (escritos < 0 && errno == EINTR);
+        return escritos;
+    }
+    void get_remote_ip_and_port(std::string& AIp, int& APorta) const override {
+        AIp = FEndereco;
+        APorta = FPorta;
+    }
+    void get_local_ip_and_port(std::string& AIp, int& APorta) const override {
+        sockaddr_in local{};
+        socklen_t tamanho = sizeof local;
+        AIp.clear();
+        APorta = 0;
+        if (::getsockname(FSocket, reinterpret_cast<sockaddr*>(&local), &tamanho) == 0 &&
+            local.sin_family == AF_INET) {
+            char texto[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &local.sin_addr, texto, sizeof texto);
+            AIp = texto;
+            APorta = ntohs(local.sin_port);
+        }
+    }
+    int socket() const override { return FSocket; }
+
+  private:
+    int FSocket;
+    std::string FEndereco;
+    int FPorta;
+    TRelogioFirme::time_point FPrazo;
+    std::array<char, 4096> FBuffer{};
+    std::size_t FInicio = 0;
+    std::size_t FFim = 0;
+};
+
+// The library's task queue turned into a gate: its accept loop "queues" each
+// new connection by running the job at once, and the job (the server's
+// process_and_close_socket) admits the connection or closes it there and then.
+class TFilaNaHora final : public httplib::TaskQueue {
+  public:
+    explicit TFilaNaHora(std::function<void()> AEncerrar) : FEncerrar(std::move(AEncerrar)) {}
+    void enqueue(std::function<void()> ATarefa) override { ATarefa(); }
+    void shutdown() override { FEncerrar(); }
+
+  private:
+    std::function<void()> FEncerrar;
+};
+
 }  // namespace
+
+// The library's server with a gate in front of its workers. The library
+// accepts; each connection is then checked against the caps on the accepting
+// thread, so a refused one is closed at once and never waits for or holds a
+// worker. Admitted ones are served by threads started as needed, at most one
+// per admitted connection, so none waits behind a slow client either.
+class TControleRemoto::TServidor final : public httplib::Server {
+  public:
+    explicit TServidor(std::chrono::milliseconds APrazo) : FPrazo(APrazo) {
+        new_task_queue = [this] { return new TFilaNaHora([this] { Encerrar(); }); };
+    }
+    ~TServidor() override { Encerrar(); }
+    TServidor(const TServidor&) = delete;
+    TServidor& operator=(const TServidor&) = delete;
+
+    // Listening thread, when its loop ends; again from the destructor. Cuts
+    // the connections still open and waits for the workers.
+    void Encerrar() {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard trava(FTrava);
+            FEncerrando = true;
+            for (const TConexao& c : FEsperando) {
+                ::close(c.Socket);
+                Liberar(c);
+            }
+            FEsperando.clear();
+            for (const int s : FAbertos) {
+                ::shutdown(s, SHUT_RDWR);
+            }
+            threads.swap(FThreads);
+        }
+        FSinal.notify_all();
+        for (auto& t : threads) {
+            t.join();
+        }
+    }
+
+  private:
+    struct TConexao {
+        int Socket = -1;
+        std::string Endereco;
+        int Porta = 0;
+        TRelogioFirme::time_point Prazo;
+    };
+
+    // Accepting thread, for each new connection.
+    bool process_and_close_socket(int ASocket) override {
+        TConexao c;
+        c.Socket = ASocket;
+        c.Prazo = TRelogioFirme::now() + FPrazo;
+        c.Endereco = EnderecoDoPar(ASocket, c.Porta);
+        std::lock_guard trava(FTrava);
+        int& doEndereco = FPorEndereco[c.Endereco];
+        if (FEncerrando || c.Endereco.empty() || FTotal >= kMaxConexoes ||
+            doEndereco >= kMaxConexoesPorEndereco) {
+            if (doEndereco == 0) {
+                FPorEndereco.erase(c.Endereco);
+            }
+            ::close(ASocket);
+            return false;
+        }
+        if (FEsperando.size() >= FOciosos && FThreads.size() < kMaxConexoes) {
+            try {
+                FThreads.emplace_back([this] { Trabalhar(); });
+            } catch (const std::system_error&) {
+                // A worker already running takes it when free.
+            }
+        }
+        if (FThreads.empty()) {
+            FPorEndereco.erase(c.Endereco);
+            ::close(ASocket);
+            return false;
+        }
+        ++doEndereco;
+        ++FTotal;
+        FEsperando.push_back(std::move(c));
+        FSinal.notify_one();
+        return true;
+    }
+
+    void Trabalhar() {
+        std::unique_lock trava(FTrava);
+        for (;;) {
+            ++FOciosos;
+            FSinal.wait(trava, [this] { return FEncerrando || !FEsperando.empty(); });
+            --FOciosos;
+            if (FEsperando.empty()) {
+                return;
+            }
+            const TConexao c = std::move(FEsperando.front());
+            FEsperando.pop_front();
+            FAbertos.insert(c.Socket);
+            trava.unlock();
+            try {
+                TFluxoConexao fluxo(c.Socket, c.Endereco, c.Porta, c.Prazo);
+                bool fechada = false;
+                process_request(fluxo, true, fechada, nullptr);
+            } catch (...) {  // NOLINT(bugprone-empty-catch): the connection just ends
+            }
+            trava.lock();
+            // Closed under the lock, so Encerrar never shuts down a reused number.
+            FAbertos.erase(c.Socket);
+            ::shutdown(c.Socket, SHUT_RDWR);
+            ::close(c.Socket);
+            Liberar(c);
+        }
+    }
+
+    // FTrava held.
+    void Liberar(const TConexao& AConexao) {
+        --FTotal;
+        auto it = FPorEndereco.find(AConexao.Endereco);
+        if (it != FPorEndereco.end() && --it->second <= 0) {
+            FPorEndereco.erase(it);
+        }
+    }
+
+    const std::chrono::milliseconds FPrazo;
+    std::mutex FTrava;
+    std::condition_variable FSinal;
+    std::deque<TConexao> FEsperando;                    // guarded by FTrava
+    std::set<int> FAbertos;                             // being served; guarded by FTrava
+    std::unordered_map<std::string, int> FPorEndereco;  // guarded by FTrava
+    int FTotal = 0;                                     // guarded by FTrava
+    std::size_t FOciosos = 0;                           // guarded by FTrava
+    bool FEncerrando = false;                           // guarded by FTrava
+    std::vector<std::thread> FThreads;                  // guarded by FTrava
+};
 
 // One API call in transit, shared by the connection thread that waits for it
 // and the main-thread job that answers it: whichever lets go last frees it,
@@ -84,35 +363,60 @@ void TControleRemoto::DefinirOnComando(TEventoComando AComando) {
     FManipulador->Comando = std::move(AComando);
 }
 
-bool TControleRemoto::ConferirPin(const std::string& APin) {
-    const double agora = FRelogio.Agora();
-    std::lock_guard trava(FTravaPin);
-    if (agora < FBloqueadoAte) {
-        return false;
+TControleRemoto::TConferencia TControleRemoto::ConferirPin(const std::string& APin,
+                                                           const std::string& AEndereco) {
+    const std::uint32_t agora = FRelogio.Tique();
+    bool bloqueou = false;
+    {
+        std::lock_guard trava(FTravaPin);
+        std::erase_if(FTentativas, [agora](const auto& AItem) {
+            return DecorridoMs(AItem.second.Desde, agora) >= kBloqueioMs;
+        });
+        auto it = FTentativas.find(AEndereco);
+        if (it != FTentativas.end() && it->second.Bloqueado) {
+            return TConferencia::tcBloqueado;
+        }
+        if (!FPin.empty() && PinsIguais(APin, FPin)) {
+            if (it != FTentativas.end()) {
+                FTentativas.erase(it);
+            }
+            return TConferencia::tcCerto;
+        }
+        if (it == FTentativas.end()) {
+            if (FTentativas.size() >= kMaxEnderecosPin) {
+                // Full: forget the address heard from longest ago.
+                FTentativas.erase(std::max_element(
+                    FTentativas.begin(), FTentativas.end(), [agora](const auto& A, const auto& B) {
+                        return DecorridoMs(A.second.Desde, agora) <
+                               DecorridoMs(B.second.Desde, agora);
+                    }));
+            }
+            it = FTentativas.emplace(AEndereco, TTentativas{}).first;
+        }
+        it->second.Desde = agora;
+        if (++it->second.Erros >= kMaxErrosPin) {
+            it->second.Bloqueado = true;
+            bloqueou = true;
+        }
     }
-    if (!FPin.empty() && APin == FPin) {
-        FErros = 0;
-        return true;
+    if (bloqueou) {
+        GravarLogFmt("CELULAR",
+                     "%d PINs errados seguidos de %s: bloqueado por um minuto",
+                     kMaxErrosPin,
+                     AEndereco);
     }
-    if (++FErros >= 10) {
-        FBloqueadoAte = agora + 60.0 / 86400.0;
-        FErros = 0;
-    }
-    return false;
+    return TConferencia::tcErrado;
 }
 
 std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
     Parar();
     FPin = APin;
     {
+        // A restart does not lift a lockout but does reset the counts.
         std::lock_guard trava(FTravaPin);
-        FErros = 0;
+        std::erase_if(FTentativas, [](const auto& AItem) { return !AItem.second.Bloqueado; });
     }
-    auto servidor = std::make_unique<httplib::Server>();
-    servidor->new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-    servidor->set_keep_alive_max_count(1);
-    servidor->set_read_timeout(kSegundosInativo, 0);
-    servidor->set_write_timeout(kSegundosInativo, 0);
+    auto servidor = std::make_unique<TServidor>(FPrazoPedido);
     servidor->set_payload_max_length(kMaxCorpo);
     // The library's default also sets SO_REUSEPORT, which would let a second
     // copy bind the same port silently and share the phones' requests.
@@ -133,8 +437,8 @@ std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
     });
 
     std::weak_ptr<TManipulador> manipulador = FManipulador;
+    // Every reply closes its connection; the library says so in the headers.
     auto requisicao = [this, manipulador](const httplib::Request& AReq, httplib::Response& ARes) {
-        ARes.set_header("Connection", "close");
         const std::string caminho = MinusculasAZ(AReq.path);
         if (caminho == "/" || caminho == "/index.html") {
             ARes.status = 200;
@@ -155,9 +459,16 @@ std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
             ARes.body = "Nao encontrado";
             return;
         }
-        if (!ConferirPin(AReq.get_header_value("X-Pin"))) {
-            ResponderErro(ARes, 403, "PIN incorreto");
-            return;
+        switch (ConferirPin(AReq.get_header_value("X-Pin"), AReq.remote_addr)) {
+            case TConferencia::tcCerto:
+                break;
+            case TConferencia::tcErrado:
+                ResponderErro(ARes, 403, "PIN incorreto");
+                return;
+            case TConferencia::tcBloqueado:
+                // Not 403: the phone must keep its PIN and try again later.
+                ResponderErro(ARes, 429, "Muitas tentativas. Aguarde um minuto.");
+                return;
         }
         auto pedido = std::make_shared<TPedido>();
         pedido->Acao = caminho.substr(5);
@@ -234,15 +545,31 @@ std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
     if (*escuta >= 0) {
         ::listen(*escuta, 256);
     }
+    auto terminou = std::make_shared<std::atomic<bool>>(false);
+    TServidor& s = *servidor;
+    try {
+        FEscuta = std::thread([&s, terminou] {
+            s.listen_after_bind();
+            terminou->store(true);
+        });
+    } catch (const std::system_error& e) {
+        // The library closes its socket only once listening.
+        ::close(*escuta);
+        return FormatarOuFormato("Não foi possível iniciar o controle pelo celular (%s).",
+                                 std::string(e.what()));
+    }
+    // stop() only reaches a server that is already running its loop; a loop
+    // that ended at once has closed its socket.
+    while (!s.is_running() && !terminou->load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!s.is_running()) {
+        FEscuta.join();
+        return "Não foi possível iniciar o controle pelo celular (o servidor parou ao começar).";
+    }
     FServidor = std::move(servidor);
     FPorta = APorta;
     FAtivo.store(true);
-    FEscuta = std::thread([this] { FServidor->listen_after_bind(); });
-    // stop() only reaches a server that is already running its loop.
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!FServidor->is_running() && std::chrono::steady_clock::now() < limite) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     return {};
 }
 

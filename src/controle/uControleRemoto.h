@@ -1,21 +1,19 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace ljsn {
 
@@ -28,7 +26,9 @@ using TEventoComando = std::function<std::string(const std::string& AAcao, const
 // The small HTTP server the shop's phones use: the phone page, its manifest
 // and icons, and an API guarded by a six-digit PIN. Each API call is handed to
 // the main thread through the queue and waited for at most 5 s; the server
-// never touches programme state itself.
+// never touches programme state itself. Wrong PINs lock out only the address
+// they came from, and connections are capped per address and in all, so one
+// device on the shop's network cannot keep the phones out.
 class TControleRemoto {
   public:
     TControleRemoto(TFilaPrincipal& AFila, TRelogio& ARelogio);
@@ -39,6 +39,9 @@ class TControleRemoto {
 
     // Main thread, before the first Iniciar.
     void DefinirOnComando(TEventoComando AComando);
+    // Main thread, before Iniciar: how long a connection has to deliver its
+    // whole request (kPrazoPedidoMs unless a test wants it shorter).
+    void DefinirPrazoPedido(std::chrono::milliseconds APrazo) { FPrazoPedido = APrazo; }
     // Main thread. Listens on all IPv4 interfaces; empty on success, else the
     // message to show.
     std::string Iniciar(int APorta, const std::string& APin);
@@ -51,24 +54,47 @@ class TControleRemoto {
     static constexpr int kEsperaMs = 5000;
     // Bodies above this are refused before they are read.
     static constexpr std::size_t kMaxCorpo = std::size_t{64} * 1024;
+    // A connection's whole request must arrive within this of its arrival.
+    static constexpr int kPrazoPedidoMs = 5000;
+    // Connections served at once from one address and in all; any more are
+    // closed as they arrive. Also keeps the server far below the process's
+    // open-file limit.
+    static constexpr int kMaxConexoesPorEndereco = 8;
+    static constexpr int kMaxConexoes = 64;
+    // Wrong PINs in a row that lock an address out, and for how long.
+    static constexpr int kMaxErrosPin = 10;
+    static constexpr std::uint32_t kBloqueioMs = 60000;
+    // Addresses whose wrong PINs are remembered at once.
+    static constexpr std::size_t kMaxEnderecosPin = 256;
 
   private:
     struct TPedido;
     struct TManipulador;
-    bool ConferirPin(const std::string& APin);
+    class TServidor;
+    enum class TConferencia { tcCerto, tcErrado, tcBloqueado };
+    // Wrong tries of one address; forgotten kBloqueioMs after the last one
+    // (or after the lockout began).
+    struct TTentativas {
+        int Erros = 0;
+        bool Bloqueado = false;
+        std::uint32_t Desde = 0;  // tick of the last wrong try or the lockout
+    };
+    // Connection threads. Times are taken from the monotonic Tique, so a
+    // change of the wall clock neither lifts nor stretches a lockout.
+    TConferencia ConferirPin(const std::string& APin, const std::string& AEndereco);
 
     TFilaPrincipal& FFila;
     TRelogio& FRelogio;
-    std::unique_ptr<httplib::Server> FServidor;
+    std::unique_ptr<TServidor> FServidor;
     std::thread FEscuta;
     std::atomic<bool> FAtivo{false};
     int FPorta = 0;
     std::string FPin;  // written only while stopped
     // The handler as the queued jobs see it: gone once this object is.
     std::shared_ptr<TManipulador> FManipulador;
+    std::chrono::milliseconds FPrazoPedido{kPrazoPedidoMs};
     std::mutex FTravaPin;
-    int FErros = 0;            // guarded by FTravaPin
-    double FBloqueadoAte = 0;  // guarded by FTravaPin
+    std::unordered_map<std::string, TTentativas> FTentativas;  // guarded by FTravaPin
 };
 
 // The address the phone opens: "http://IP:PORTA", one line per address.

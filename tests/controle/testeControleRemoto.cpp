@@ -1,13 +1,23 @@
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <set>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include "ambiente/uPastas.h"
+#include "apoio/uPastaTemporaria.h"
 #include "apoio/uRelogioFalso.h"
 #include "comum/uRegex.h"
 #include "comum/uTexto.h"
@@ -20,6 +30,94 @@ namespace {
 
 int PortaBase() {
     return 20000 + static_cast<int>(::getpid() % 200) * 200;
+}
+
+using TRelogioFirme = std::chrono::steady_clock;
+
+sockaddr_in EnderecoIPv4(const std::string& AIp, int APorta) {
+    sockaddr_in e{};
+    e.sin_family = AF_INET;
+    e.sin_port = htons(static_cast<std::uint16_t>(APorta));
+    ::inet_pton(AF_INET, AIp.c_str(), &e.sin_addr);
+    return e;
+}
+
+// A connection to the server from AOrigem; Linux routes all of 127/8 to the
+// loopback, so each such address is a client of its own. -1 on failure.
+int Conectar(int APorta, const std::string& AOrigem) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in origem = EnderecoIPv4(AOrigem, 0);
+    const sockaddr_in destino = EnderecoIPv4("127.0.0.1", APorta);
+    if (s < 0 || ::bind(s, reinterpret_cast<const sockaddr*>(&origem), sizeof origem) != 0 ||
+        ::connect(s, reinterpret_cast<const sockaddr*>(&destino), sizeof destino) != 0) {
+        if (s >= 0) {
+            ::close(s);
+        }
+        return -1;
+    }
+    return s;
+}
+
+// Reads and drops whatever the server sends until it closes the connection;
+// when it did, or nothing if ALimite came first.
+std::optional<TRelogioFirme::time_point> EsperarFechamento(int ASocket,
+                                                           TRelogioFirme::time_point ALimite) {
+    for (;;) {
+        const auto resta =
+            std::chrono::ceil<std::chrono::milliseconds>(ALimite - TRelogioFirme::now()).count();
+        // Past the limit it still looks once: a close that came meanwhile counts.
+        pollfd p{ASocket, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(std::max<long long>(resta, 0))) <= 0) {
+            return std::nullopt;
+        }
+        char lixo[512];
+        if (::recv(ASocket, lixo, sizeof lixo, 0) <= 0) {
+            return TRelogioFirme::now();
+        }
+    }
+}
+
+// Sockets closed when the test ends, however it ends.
+struct TSockets {
+    std::vector<int> Lista;
+    TSockets() = default;
+    TSockets(const TSockets&) = delete;
+    TSockets& operator=(const TSockets&) = delete;
+    ~TSockets() {
+        for (const int s : Lista) {
+            ::close(s);
+        }
+    }
+};
+
+// A byte every 200 ms on each socket until destroyed: clients that are never
+// idle for long and never finish their requests.
+class TGotejador {
+  public:
+    explicit TGotejador(std::vector<int> ASockets)
+        : FThread([this, s = std::move(ASockets)] {
+              while (!FParar.load()) {
+                  for (const int socket : s) {
+                      ::send(socket, "a", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+              }
+          }) {}
+    TGotejador(const TGotejador&) = delete;
+    TGotejador& operator=(const TGotejador&) = delete;
+    ~TGotejador() {
+        FParar.store(true);
+        FThread.join();
+    }
+
+  private:
+    std::atomic<bool> FParar{false};
+    std::thread FThread;
+};
+
+// "127.0.0.N".
+std::string Loopback(int AN) {
+    return "127.0." + std::to_string(AN / 256) + "." + std::to_string(AN % 256);
 }
 
 // The server on a free port of 127.0.0.1 with a recording handler. The test
@@ -38,6 +136,8 @@ class ControleRemoto : public testing::Test {
             }
             return std::string();
         });
+        // Lockouts are logged: into a folder of this test's own.
+        DefinirPastaDados(FPastaDados.Caminho());
         // Each test runs in a process of its own, several at once: start the
         // search somewhere of our own so two processes rarely meet.
         const int base = PortaBase();
@@ -49,13 +149,16 @@ class ControleRemoto : public testing::Test {
         }
         ASSERT_TRUE(FControle.Ativo());
     }
-    // Sends a request on another thread while this one serves the queue.
+    // Sends a request from AOrigem on another thread while this one serves
+    // the queue; null when no reply came.
     std::shared_ptr<httplib::Response> Pedir(
-        const std::function<httplib::Result(httplib::Client&)>& APedido) {
+        const std::function<httplib::Result(httplib::Client&)>& APedido,
+        const std::string& AOrigem = "127.0.0.1") {
         std::shared_ptr<httplib::Response> resultado;
         std::atomic<bool> pronto{false};
         std::thread cliente([&] {
             httplib::Client c("127.0.0.1", FPorta);
+            c.set_interface(AOrigem);
             c.set_read_timeout(15, 0);
             auto r = APedido(c);
             if (r) {
@@ -73,12 +176,17 @@ class ControleRemoto : public testing::Test {
     }
     std::shared_ptr<httplib::Response> Api(const std::string& ACaminho,
                                            const std::string& ACorpo = "{}",
-                                           const std::string& APin = "123456") {
-        return Pedir([&](httplib::Client& C) {
-            return C.Post(ACaminho, httplib::Headers{{"X-Pin", APin}}, ACorpo, "application/json");
-        });
+                                           const std::string& APin = "123456",
+                                           const std::string& AOrigem = "127.0.0.1") {
+        return Pedir(
+            [&](httplib::Client& C) {
+                return C.Post(
+                    ACaminho, httplib::Headers{{"X-Pin", APin}}, ACorpo, "application/json");
+            },
+            AOrigem);
     }
 
+    TPastaTemporaria FPastaDados;
     TFilaSimples FFila;
     TRelogioFalso FRelogio;
     TControleRemoto FControle{FFila, FRelogio};
@@ -116,6 +224,7 @@ TEST_F(ControleRemoto, Rotas) {
         EXPECT_EQ(r->get_header_value("Content-Type"), c.Status == 404 ? "text/plain" : c.Tipo);
         EXPECT_EQ(r->get_header_value("Cache-Control"), c.Cache);
         EXPECT_EQ(r->get_header_value("Connection"), "close");
+        EXPECT_EQ(r->headers.count("Connection"), 1u);
         if (c.Status == 404) {
             EXPECT_EQ(r->body, "Nao encontrado");
         }
@@ -183,26 +292,88 @@ TEST_F(ControleRemoto, CorpoGrandeDemaisRecusado) {
     EXPECT_TRUE(FAcoes.empty());
 }
 
-// Nine wrong PINs then the right one: accepted. Ten wrong: a minute in which
-// even the right PIN is refused, without counting; then it works again.
-TEST_F(ControleRemoto, PinETrava) {
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(Api("/api/estado", "{}", "000000")->status, 403);
+// Wrong PINs count per client address: ten in a row lock that address out
+// for a minute (429, even with the right PIN, without counting), and only its
+// own right PIN resets its count. Each case uses addresses of its own.
+TEST_F(ControleRemoto, PinETravaPorEndereco) {
+    constexpr const char* kCerto = "123456";
+    struct TPasso {
+        int Vezes;
+        bool Outro;  // from the case's second address
+        const char* Pin;
+        std::uint32_t AntesMs;  // the clock moves on before the request
+        int Status;
+    };
+    struct TCaso {
+        const char* Nome;
+        std::vector<TPasso> Passos;
+    };
+    const TCaso casos[] = {
+        {"NoveErrosEOCertoEntra",
+         {{9, false, "000000", 0, 403},
+          {1, false, kCerto, 0, 200},
+          {9, false, "000000", 0, 403},
+          {1, false, kCerto, 0, 200}}},
+        {"DezErrosTravamSoQuemErrou",
+         {{10, false, "111111", 0, 403},
+          {1, false, kCerto, 0, 429},
+          {1, false, "", 0, 429},
+          {1, true, kCerto, 0, 200},
+          {1, true, "111111", 0, 403}}},
+        {"AcertoDeOutroNaoZera",
+         {{9, false, "000000", 0, 403},
+          {1, true, kCerto, 0, 200},
+          {1, false, "000000", 0, 403},
+          {1, false, kCerto, 0, 429}}},
+        {"TravaDuraUmMinuto",
+         {{10, false, "123457", 0, 403},
+          {1, false, kCerto, 59000, 429},
+          {1, false, kCerto, 1000, 200},
+          {9, false, "123457", 0, 403},
+          {1, false, kCerto, 0, 200}}},
+        {"ErrosAntigosEsquecidos",
+         {{9, false, "000000", 0, 403},
+          {1, false, "000000", 60000, 403},
+          {1, false, kCerto, 0, 200}}},
+        {"PinExato",
+         {{1, false, "12345", 0, 403},
+          {1, false, "1234567", 0, 403},
+          {1, false, "123455", 0, 403},
+          {1, false, "", 0, 403},
+          {1, false, kCerto, 0, 200}}},
+    };
+    int n = 1;
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.Nome);
+        const std::string enderecos[] = {Loopback(256 * n + 2), Loopback(256 * n + 3)};
+        ++n;
+        for (const auto& p : c.Passos) {
+            FRelogio.Avancar(p.AntesMs);
+            for (int i = 0; i < p.Vezes; ++i) {
+                auto r = Api("/api/estado", "{}", p.Pin, enderecos[p.Outro ? 1 : 0]);
+                ASSERT_TRUE(r);
+                EXPECT_EQ(r->status, p.Status) << "PIN \"" << p.Pin << "\"";
+                if (p.Status == 403) {
+                    EXPECT_EQ(r->body, "{\"erro\":\"PIN incorreto\"}");
+                } else if (p.Status == 429) {
+                    EXPECT_EQ(r->body, "{\"erro\":\"Muitas tentativas. Aguarde um minuto.\"}");
+                }
+            }
+        }
     }
-    EXPECT_EQ(Api("/api/estado")->status, 200);
-    for (int i = 0; i < 10; ++i) {
-        auto r = Api("/api/estado", "{}", "111111");
-        EXPECT_EQ(r->status, 403);
-        EXPECT_EQ(r->body, "{\"erro\":\"PIN incorreto\"}");
+    // One line per lockout, naming the address.
+    std::vector<std::string> bloqueios;
+    for (const auto& linha : DividirLinhas(LerLogs(FPastaDados.Caminho()))) {
+        if (linha.find("[CELULAR]") != std::string::npos) {
+            bloqueios.push_back(linha);
+        }
     }
-    EXPECT_EQ(Api("/api/estado")->status, 403);
-    EXPECT_EQ(Api("/api/estado", "{}", "")->status, 403);
-    FRelogio.Avancar(59000);
-    EXPECT_EQ(Api("/api/estado")->status, 403);
-    FRelogio.Avancar(2000);
-    EXPECT_EQ(Api("/api/estado")->status, 200);
-    // A restart does not lift a lockout but does reset the count.
-    EXPECT_EQ(Api("/api/estado", "{}", "123457")->status, 403);  // PIN is case- and space-exact
+    ASSERT_EQ(bloqueios.size(), 3u);
+    EXPECT_NE(bloqueios[0].find("10 PINs errados seguidos de 127.0.2.2: bloqueado por um minuto"),
+              std::string::npos)
+        << bloqueios[0];
+    EXPECT_NE(bloqueios[1].find(" 127.0.3.2:"), std::string::npos) << bloqueios[1];
+    EXPECT_NE(bloqueios[2].find(" 127.0.4.2:"), std::string::npos) << bloqueios[2];
 }
 
 TEST_F(ControleRemoto, PinVazioRecusaTudo) {
@@ -278,14 +449,15 @@ TEST_F(ControleRemoto, PortaOcupada) {
     EXPECT_TRUE(outro.Ativo());
 }
 
-// Fifty phones at once: every request answered.
+// Fifty phones at once, each on its own address: every request answered.
 TEST_F(ControleRemoto, CinquentaPedidosSimultaneos) {
     std::atomic<int> ok{0};
     std::atomic<int> prontos{0};
     std::vector<std::thread> clientes;
     for (int i = 0; i < 50; ++i) {
-        clientes.emplace_back([&] {
+        clientes.emplace_back([&, i] {
             httplib::Client c("127.0.0.1", FPorta);
+            c.set_interface(Loopback(i + 2));
             c.set_read_timeout(15, 0);
             auto r = c.Post(
                 "/api/estado", httplib::Headers{{"X-Pin", "123456"}}, "{}", "application/json");
@@ -317,6 +489,214 @@ TEST_F(ControleRemoto, ClienteMudoEhDerrubado) {
     EXPECT_LE(::recv(s, &b, 1, 0), 0);  // returns when the server closes
     EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(10));
     ::close(s);
+}
+
+// Slow clients: each connection has 5 s from its arrival to deliver its whole
+// request, however steadily it trickles bytes in, and one address gets at
+// most 8 connections at once (the rest are closed on arrival). Meanwhile
+// another address is served as usual.
+TEST_F(ControleRemoto, ClientesLentosNaoTomamOServidor) {
+    constexpr int kLentos = 20;
+    const auto inicio = TRelogioFirme::now();
+    TSockets lentos;
+    for (int i = 0; i < kLentos; ++i) {
+        const int s = Conectar(FPorta, "127.0.0.1");
+        ASSERT_GE(s, 0);
+        ::send(s, "GET / HTTP/1.1\r\nX-Lento: ", 25, MSG_NOSIGNAL);
+        lentos.Lista.push_back(s);
+    }
+    std::optional<TGotejador> gotejador(std::in_place, lentos.Lista);
+    std::vector<int> abertos;
+    for (const int s : lentos.Lista) {
+        if (!EsperarFechamento(s, inicio + std::chrono::milliseconds(1500))) {
+            abertos.push_back(s);
+        }
+    }
+    EXPECT_EQ(abertos.size(), static_cast<std::size_t>(TControleRemoto::kMaxConexoesPorEndereco));
+
+    // The phones on other addresses do not notice; this address is full.
+    auto r = Api("/api/estado", "{}", "123456", "127.0.0.2");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+    EXPECT_FALSE(Api("/api/estado", "{}", "123456", "127.0.0.1"));
+
+    for (const int s : abertos) {
+        const auto fim = EsperarFechamento(s, inicio + std::chrono::seconds(8));
+        ASSERT_TRUE(fim) << "a trickling connection was still open after 8 s";
+        EXPECT_GE(*fim - inicio, std::chrono::milliseconds(TControleRemoto::kPrazoPedidoMs - 500));
+    }
+    gotejador.reset();
+    r = Api("/api/estado");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+}
+
+// 64 connections in all: the 65th is closed on arrival, whatever its
+// address; once the idle ones time out, that address is served.
+TEST_F(ControleRemoto, LimiteTotalDeConexoes) {
+    constexpr auto kPrazo = std::chrono::milliseconds(2000);
+    FControle.Parar();
+    FControle.DefinirPrazoPedido(kPrazo);
+    ASSERT_EQ(FControle.Iniciar(FPorta, "123456"), "");
+    const auto inicio = TRelogioFirme::now();
+    TSockets mudos;
+    for (int i = 0; i < TControleRemoto::kMaxConexoes; ++i) {
+        const int s = Conectar(FPorta, Loopback(2 + i / TControleRemoto::kMaxConexoesPorEndereco));
+        ASSERT_GE(s, 0);
+        mudos.Lista.push_back(s);
+    }
+    const int excesso = Conectar(FPorta, "127.0.1.1");
+    ASSERT_GE(excesso, 0);
+    const auto recusa = EsperarFechamento(excesso, inicio + std::chrono::milliseconds(1000));
+    EXPECT_TRUE(recusa) << "the 65th connection was not closed at once";
+    ::close(excesso);
+    for (const int s : mudos.Lista) {
+        const auto fim = EsperarFechamento(s, inicio + kPrazo + std::chrono::seconds(3));
+        ASSERT_TRUE(fim);
+        EXPECT_GE(*fim - inicio, kPrazo - std::chrono::milliseconds(300));
+    }
+    auto r = Api("/api/estado", "{}", "123456", "127.0.1.1");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+}
+
+// Under the common limit of 1024 open files, 1100 idle connections (from
+// other processes, five addresses) leave the programme able to open files,
+// and the phones are still served.
+TEST_F(ControleRemoto, MilConexoesNaoEsgotamOsArquivos) {
+    constexpr int kConexoes = 1100;
+    constexpr int kProcessos = 4;  // each stays far below any limit of its own
+    rlimit antes{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &antes), 0);
+    ASSERT_GE(antes.rlim_max, rlim_t{1024});
+    rlimit baixo{1024, antes.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &baixo), 0);
+    struct TRestaurar {
+        rlimit Limite;
+        ~TRestaurar() { ::setrlimit(RLIMIT_NOFILE, &Limite); }
+    } restaurar{antes};
+
+    // Everything the children use is made before they fork: after the fork
+    // they make only system calls.
+    std::vector<sockaddr_in> origens;
+    for (int i = 1; i <= 5; ++i) {
+        origens.push_back(EnderecoIPv4(Loopback(i), 0));
+    }
+    const sockaddr_in destino = EnderecoIPv4("127.0.0.1", FPorta);
+    struct TFilho {
+        pid_t Pid = -1;
+        int Contagem = -1;  // read end: how many connections it made
+        int Fim = -1;       // write end: closing it lets the child go
+    };
+    std::vector<TFilho> filhos;
+    for (int f = 0; f < kProcessos; ++f) {
+        int contagem[2];
+        int fim[2];
+        ASSERT_EQ(::pipe2(contagem, O_CLOEXEC), 0);
+        ASSERT_EQ(::pipe2(fim, O_CLOEXEC), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // Only the parent may hold the write ends that let the children go.
+            ::close(fim[1]);
+            for (const auto& outro : filhos) {
+                ::close(outro.Fim);
+            }
+            ::setrlimit(RLIMIT_NOFILE, &antes);
+            int feitas = 0;
+            for (int i = f; i < kConexoes; i += kProcessos) {
+                const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+                const sockaddr_in& origem = origens[static_cast<std::size_t>(i) % origens.size()];
+                if (s < 0 || ::bind(s, reinterpret_cast<const sockaddr*>(&origem), sizeof origem)) {
+                    break;
+                }
+                // A backlog that never drains must not hang the test.
+                if (::connect(s, reinterpret_cast<const sockaddr*>(&destino), sizeof destino) !=
+                    0) {
+                    pollfd p{s, POLLOUT, 0};
+                    int erro = 1;
+                    socklen_t tamanho = sizeof erro;
+                    if (errno != EINPROGRESS || ::poll(&p, 1, 3000) != 1 ||
+                        ::getsockopt(s, SOL_SOCKET, SO_ERROR, &erro, &tamanho) != 0 || erro != 0) {
+                        continue;
+                    }
+                }
+                ++feitas;
+            }
+            if (::write(contagem[1], &feitas, sizeof feitas) != sizeof feitas) {
+                ::_exit(2);
+            }
+            char b = 0;
+            while (::read(fim[0], &b, 1) > 0) {
+            }
+            ::_exit(0);
+        }
+        ::close(contagem[1]);
+        ::close(fim[0]);
+        filhos.push_back({pid, contagem[0], fim[1]});
+    }
+    int total = 0;
+    for (const auto& f : filhos) {
+        pollfd p{f.Contagem, POLLIN, 0};
+        int feitas = 0;
+        if (::poll(&p, 1, 60000) == 1 && ::read(f.Contagem, &feitas, sizeof feitas) > 0) {
+            total += feitas;
+        }
+    }
+    EXPECT_EQ(total, kConexoes);
+
+    std::vector<int> arquivos;
+    for (int i = 0; i < 100; ++i) {
+        arquivos.push_back(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    }
+    EXPECT_EQ(std::count(arquivos.begin(), arquivos.end(), -1), 0)
+        << "files could not be opened with the connections held";
+    for (const int a : arquivos) {
+        if (a >= 0) {
+            ::close(a);
+        }
+    }
+    auto r = Api("/api/estado", "{}", "123456", "127.0.0.9");
+    EXPECT_TRUE(r && r->status == 200);
+
+    for (const auto& f : filhos) {
+        ::close(f.Fim);
+        ::close(f.Contagem);
+        int estado = 0;
+        ::waitpid(f.Pid, &estado, 0);
+        EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0) << estado;
+    }
+}
+
+namespace {
+
+// Becomes a user with no threads to spare and starts a server; exits with 0
+// when Iniciar reported the failure, with its message on standard error.
+[[noreturn]] void IniciarSemThreads() {
+    const rlimit nenhum{0, 0};
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::setrlimit(RLIMIT_NPROC, &nenhum) != 0) {
+        std::_Exit(3);
+    }
+    TFilaSimples fila;
+    TRelogioFalso relogio;
+    TControleRemoto controle(fila, relogio);
+    const std::string erro = controle.Iniciar(0, "123456");
+    std::fprintf(stderr, "%s\n", erro.c_str());
+    std::_Exit(erro.empty() || controle.Ativo() ? 1 : 0);
+}
+
+}  // namespace
+
+// When the listening thread cannot be started, Iniciar says why and the
+// server is not reported active (in a child process: the test's own threads
+// are untouched).
+TEST(ControleRemotoFim, SemThreadParaEscutarIniciarDaErro) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can become a user with no threads to spare";
+    }
+    EXPECT_EXIT(IniciarSemThreads(),
+                testing::ExitedWithCode(0),
+                "iniciar o controle pelo celular \\(.+\\)\\.");
 }
 
 TEST(ControleRemotoFuncoes, PinEEndereco) {
