@@ -1,9 +1,9 @@
 // The main window offscreen at 960 x 680 with 20 000 tracks: one full
 // repaint, and one tick of the window's timer (main-thread time).
+#include <QApplication>
 #include <filesystem>
 #include <fstream>
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include "ambiente/uPastas.h"

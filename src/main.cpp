@@ -14,6 +14,7 @@
 
 #include "ambiente/uInicializacao.h"
 #include "ambiente/uInstancia.h"
+#include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
@@ -91,6 +92,7 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
     TFilaSimples fila;
     TRelogioSistema relogio;
     TVisaoTerminal visao;
+    DefinirEcoNaSaida(true);
     std::atomic<bool> sair{false};
     std::thread sinaleiro([&] {
         int sinal = 0;
@@ -110,6 +112,11 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
                 const int acao = LerInteiroOu(APedido.substr(5), 0);
                 fila.Postar([&programa, acao] { programa.ExecutarAcao(acao); });
                 return std::string("OK");
+            }
+            if (APedido == "ESTADO") {
+                const auto estado = PedirNaFila(
+                    fila, [&programa] { return programa.MontarEstado(true, std::string()); }, 3000);
+                return estado ? "OK " + *estado : std::string("ERRO o programa nao respondeu");
             }
             return std::string(APedido == "MOSTRAR" ? "OK" : "ERRO pedido desconhecido");
         });
@@ -188,7 +195,7 @@ int main(int argc, char** argv) {
     // With a display (or to accept the terms, which writes their PDF), the
     // program with windows takes over; Qt is never loaded in this one.
     const bool tela = !Variavel("DISPLAY").empty() || !Variavel("WAYLAND_DISPLAY").empty();
-    if (!linha.SemJanela && (tela || linha.AceitarTermos) && linha.Erros.empty()) {
+    if (!linha.SemJanela && !linha.Estado && (tela || linha.AceitarTermos) && linha.Erros.empty()) {
         const std::string janela = ProgramaComJanela();
         if (!janela.empty()) {
             std::vector<char*> argvJanela;
@@ -229,6 +236,20 @@ int main(int argc, char** argv) {
     // hands its switch to the first and ends.
     const std::string pastaInstancia = PastaExecucao();
     const std::string nomeInstancia = NomeDaInstancia(linha.Dados);
+    if (linha.Estado) {
+        // For scripts and monitoring: the running copy's state report.
+        const auto resposta = EnviarAInstancia(pastaInstancia, nomeInstancia, "ESTADO");
+        if (!resposta) {
+            std::fprintf(stderr, "lojasonorante: nenhuma copia do programa esta rodando\n");
+            return 3;
+        }
+        if (!ComecaCom(*resposta, "OK ")) {
+            std::fprintf(stderr, "lojasonorante: %s\n", resposta->c_str());
+            return 1;
+        }
+        std::printf("%s\n", resposta->substr(3).c_str());
+        return 0;
+    }
     auto instancia = TInstanciaUnica::Tentar(pastaInstancia, nomeInstancia);
     if (!instancia) {
         if (!EnviarAInstancia(pastaInstancia, nomeInstancia, PedidoDaLinha(linha.Comando))) {

@@ -45,7 +45,11 @@ std::string AtenderPedido(TFilaPrincipal& AFila,
         return "OK";
     }
     if (APedido == "ESTADO") {
-        return "ERRO use o programa sem janela para o estado";
+        const auto estado = PedirNaFila(
+            AFila,
+            [&AJanela] { return AJanela.Programa().MontarEstado(true, std::string()); },
+            3000);
+        return estado ? "OK " + *estado : std::string("ERRO o programa nao respondeu");
     }
     return "ERRO pedido desconhecido";
 }

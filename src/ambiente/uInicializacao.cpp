@@ -68,6 +68,8 @@ TLinhaComando LerLinhaComando(const std::vector<std::string>& AArgs) {
             valor(i, arg, r.BuscarCidade);
         } else if (minusculo == "--aceitar-termos") {
             r.AceitarTermos = true;
+        } else if (minusculo == "--estado") {
+            r.Estado = true;
         } else if (minusculo == "--salvar") {
             r.Salvar = true;
         } else if (minusculo == "--tags") {
@@ -107,6 +109,8 @@ std::string TextoAjuda() {
            "  --buscar-cidade TEXTO      procura a cidade do tempo e mostra a previsao;\n"
            "                             com --salvar, grava a cidade no config.ini\n"
            "  --aceitar-termos           registra o aceite dos termos de uso (instaladores)\n"
+           "  --estado                   mostra o estado da copia em execucao (JSON); sai com 3\n"
+           "                             quando nenhuma copia esta rodando\n"
            "  --versao                   mostra a versao e sai\n"
            "  --ajuda                    mostra esta ajuda e sai\n"
            "\n"

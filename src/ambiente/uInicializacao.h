@@ -26,6 +26,7 @@ struct TLinhaComando {
     bool BuscarCidadePedido = false;
     bool Salvar = false;             // --salvar (with --buscar-cidade)
     bool AceitarTermos = false;      // --aceitar-termos
+    bool Estado = false;             // --estado
     std::vector<std::string> Erros;  // switches that could not be read
     // The arguments as given, each preceded by one space (for the start log line).
     std::string Argumentos;

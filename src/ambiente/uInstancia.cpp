@@ -23,6 +23,8 @@ namespace ljsn {
 namespace {
 
 constexpr std::size_t kMaxLinha = 512;
+// An answer may carry the whole state report.
+constexpr std::size_t kMaxResposta = std::size_t{1} << 20;
 constexpr int kEsperaLinhaMs = 2000;
 
 bool PreencherEndereco(const std::string& ACaminho, sockaddr_un& AEndereco) {
@@ -36,9 +38,11 @@ bool PreencherEndereco(const std::string& ACaminho, sockaddr_un& AEndereco) {
 }
 
 // One line (without its end) read before the deadline; nothing otherwise.
-std::optional<std::string> LerLinha(int ASocket, std::chrono::steady_clock::time_point APrazo) {
+std::optional<std::string> LerLinha(int ASocket,
+                                    std::chrono::steady_clock::time_point APrazo,
+                                    std::size_t AMaximo = kMaxLinha) {
     std::string linha;
-    while (linha.size() < kMaxLinha) {
+    while (linha.size() < AMaximo) {
         const auto resta = std::chrono::duration_cast<std::chrono::milliseconds>(
                                APrazo - std::chrono::steady_clock::now())
                                .count();
@@ -213,7 +217,7 @@ std::optional<std::string> EnviarAInstancia(const std::string& APasta,
         if (::connect(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) == 0) {
             std::optional<std::string> resposta;
             if (EscreverTudo(s, std::string(kVersaoProtocoloInstancia) + " " + APedido + "\n")) {
-                resposta = LerLinha(s, prazo);
+                resposta = LerLinha(s, prazo, kMaxResposta);
             }
             ::close(s);
             return resposta;

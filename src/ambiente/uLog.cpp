@@ -1,5 +1,6 @@
 #include "ambiente/uLog.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -20,6 +21,11 @@ namespace fs = std::filesystem;
 namespace ljsn {
 
 namespace {
+
+std::atomic<bool>& EcoNaSaida() {
+    static std::atomic<bool> eco{false};
+    return eco;
+}
 
 std::mutex& TravaLog() {
     static std::mutex trava;
@@ -134,11 +140,20 @@ std::string NomeArquivoLog(double ADataHora) {
     return FormatarOuFormato("LojaSonorante_%.4d-%.2d-%.2d.log", d.Ano, d.Mes, d.Dia);
 }
 
+void DefinirEcoNaSaida(bool AEco) {
+    EcoNaSaida().store(AEco);
+}
+
 void GravarLog(std::string_view ACategoria, std::string_view ATexto) {
     try {
         const double agora = HoraAtual();
         const std::string linha = MontarLinhaLog(agora, ACategoria, ATexto) + "\r\n";
         std::lock_guard trava(TravaLog());
+        if (EcoNaSaida().load(std::memory_order_relaxed)) {
+            // The terminal and the journal get the line too, even when the
+            // log folder cannot be written.
+            EscreverTudo(STDOUT_FILENO, linha.substr(0, linha.size() - 2) + "\n");
+        }
         const std::string pasta = PastaLogs();
         std::error_code erro;
         fs::create_directories(pasta, erro);

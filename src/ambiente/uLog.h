@@ -12,6 +12,9 @@ namespace ljsn {
 // Appends one line to today's log file. Any thread; never throws; a line that
 // cannot be written is lost silently.
 void GravarLog(std::string_view ACategoria, std::string_view ATexto);
+// Every line also goes to standard output (headless mode: the terminal and
+// the system journal), one line each, without the byte-order mark.
+void DefinirEcoNaSaida(bool AEco);
 
 // Formats with the printf placeholders of FormatarLista, then logs; when the
 // formatting fails the format text itself is logged.

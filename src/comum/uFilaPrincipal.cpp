@@ -1,5 +1,8 @@
 #include "comum/uFilaPrincipal.h"
 
+#include <future>
+#include <memory>
+
 namespace ljsn {
 
 void TFilaSimples::Postar(std::function<void()> ATarefa) {
@@ -50,6 +53,29 @@ void TFilaSimples::Acordar() {
 std::size_t TFilaSimples::Pendentes() const {
     std::lock_guard trava(FTrava);
     return FTarefas.size();
+}
+
+std::optional<std::string> PedirNaFila(TFilaPrincipal& AFila,
+                                       std::function<std::string()> ATrabalho,
+                                       int AMs) {
+    // Shared: a late answer finds its promise alive after the caller left.
+    auto promessa = std::make_shared<std::promise<std::string>>();
+    auto futuro = promessa->get_future();
+    AFila.Postar([promessa, trabalho = std::move(ATrabalho)] {
+        try {
+            promessa->set_value(trabalho());
+        } catch (...) {
+            promessa->set_exception(std::current_exception());
+        }
+    });
+    if (futuro.wait_for(std::chrono::milliseconds(AMs)) != std::future_status::ready) {
+        return std::nullopt;
+    }
+    try {
+        return futuro.get();
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 }  // namespace ljsn

@@ -5,6 +5,8 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace ljsn {
 
@@ -16,6 +18,13 @@ class TFilaPrincipal {
     // Any thread.
     virtual void Postar(std::function<void()> ATarefa) = 0;
 };
+
+// Runs ATrabalho on the main thread through AFila and waits for its answer;
+// nothing when the main thread does not run it within AMs milliseconds.
+// Not from the main thread itself.
+std::optional<std::string> PedirNaFila(TFilaPrincipal& AFila,
+                                       std::function<std::string()> ATrabalho,
+                                       int AMs);
 
 // A plain queue: the headless main loop and the tests drain it themselves.
 class TFilaSimples final : public TFilaPrincipal {

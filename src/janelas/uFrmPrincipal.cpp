@@ -171,8 +171,15 @@ void TfrmPrincipal::CriarControles() {
     const auto falar = [this] {
         const std::string texto = FFalar->text().trimmed().toStdString();
         if (!texto.empty()) {
-            FPrograma->Protegido([&] { FPrograma->FalarAgora(texto); });
-            FFalar->clear();
+            // A refused text stays in the box, to be sent again later.
+            bool aceito = false;
+            FPrograma->Protegido([&] {
+                FPrograma->FalarAgora(texto);
+                aceito = true;
+            });
+            if (aceito) {
+                FFalar->clear();
+            }
         }
     };
     connect(FBtnFalar, &QPushButton::clicked, this, falar);
@@ -491,7 +498,9 @@ void TfrmPrincipal::btnChamadasClick() {
     }
     const TConfiguracoes& c = FPrograma->Config();
     TfrmChamadas::Mostrar(this, c.NomeEmpresa, c.GeneroEmpresa, [this](const std::string& ATexto) {
-        FPrograma->Locutor().Anunciar(ATexto, TTipoFala::tfChamada);
+        if (!FPrograma->Locutor().Anunciar(ATexto, TTipoFala::tfChamada)) {
+            MostrarErro(kErroFilaCheia);
+        }
     });
 }
 

@@ -54,11 +54,19 @@ bool TLocutor::EhPortuguesBrasil(const TTokenVoz& AToken) {
     return lista.find(";416;") != std::string::npos;
 }
 
-void TLocutor::Anunciar(const std::string& ATexto, TTipoFala ATipo) {
+bool TLocutor::Anunciar(const std::string& ATexto, TTipoFala ATipo) {
     if (Aparar(ATexto).empty()) {
-        return;
+        return true;
+    }
+    if (!Cabe(1)) {
+        // Automatic texts come round again; for staff texts the caller
+        // turns the refusal into a message.
+        GravarLog("LOCUTOR",
+                  "fila do locutor cheia: fala descartada: " + PrimeirosCaracteres(ATexto, 160));
+        return false;
     }
     FFila.push_back({ATexto, ATipo});
+    return true;
 }
 
 void TLocutor::FalarImediato(const std::string& ATexto, TTipoFala ATipo) {
@@ -103,6 +111,7 @@ void TLocutor::Processar(int AIntervaloMs) {
             if (FFalaEdge && !FTextoAtual.empty()) {
                 GravarLog("LOCUTOR",
                           "falou com a voz natural: " + TVozEdge::Instancia().VozUsada());
+                FSemVozesAvisado = false;
             }
             if (!IniciarProxima()) {
                 FTextoAtual.clear();
@@ -124,8 +133,9 @@ bool TLocutor::IniciarProxima() {
         FFila.clear();
         return false;
     }
-    if (FReservaAte != 0 && static_cast<std::int32_t>(FRelogio.Tique() - FReservaAte) > 0) {
-        AplicarVoz();  // the fallback period is over
+    if (FReservaAte != 0 && (static_cast<std::int32_t>(FRelogio.Tique() - FReservaAte) > 0 ||
+                             (FReservaSemVozes && !TVozEdge::Instancia().SemVozesOnline()))) {
+        AplicarVoz();  // the fallback period is over, or the browser listed voices after all
     }
     while (!FFila.empty()) {
         const TEntrada entrada = FFila.front();
@@ -191,8 +201,11 @@ bool TLocutor::AindaFalando() {
 
 bool TLocutor::FalhouVozNatural() {
     if (FFalaEdge) {
-        if (TVozEdge::Instancia().Estado() == TEstadoVozEdge::evErro) {
-            GravarLog("ERRO", "voz natural: " + TVozEdge::Instancia().UltimoErro());
+        TVozEdge& ponte = TVozEdge::Instancia();
+        if (ponte.Estado() == TEstadoVozEdge::evErro) {
+            if (!ponte.SemVozesOnline() || !FSemVozesAvisado) {
+                GravarLog("ERRO", "voz natural: " + ponte.UltimoErro());
+            }
             return true;
         }
         return false;
@@ -240,15 +253,29 @@ bool TLocutor::AtivarReserva() {
     }
     FVoz->DefinirTaxa(FVelocidade);
     FVoz->DefinirVolume(VolumeAtual());
-    FReservaAte = FRelogio.Tique() + kReservaMs;
+    // A browser without online voices will not have them in five minutes;
+    // retrying that often only fills the log. A voice list from its page
+    // ends the wait early.
+    FReservaSemVozes = FFalaEdge && TVozEdge::Instancia().SemVozesOnline();
+    FReservaAte = FRelogio.Tique() + (FReservaSemVozes ? kReservaSemVozesMs : kReservaMs);
     if (FReservaAte == 0) {
         FReservaAte = 1;  // 0 means "no fallback"
     }
-    FUltimoErro = "voz natural indisponível (sem internet?); usando a voz do Windows";
-    GravarLog("LOCUTOR",
-              "voz natural falhou (sem internet?): usando a voz do Windows \"" +
-                  escolhido->Descricao + "\"");
     FFalaEdge = false;
+    if (!FReservaSemVozes) {
+        FUltimoErro = "voz natural indisponível (sem internet?); usando a voz do Windows";
+        GravarLog("LOCUTOR",
+                  "voz natural falhou (sem internet?): usando a voz do Windows \"" +
+                      escolhido->Descricao + "\"");
+        return true;
+    }
+    FUltimoErro = "o navegador não tem vozes naturais; usando a voz do Windows";
+    if (!FSemVozesAvisado) {
+        FSemVozesAvisado = true;
+        GravarLog("LOCUTOR",
+                  "o navegador nao tem vozes naturais: usando a voz do Windows \"" +
+                      escolhido->Descricao + "\" (nova tentativa em 6 horas)");
+    }
     return true;
 }
 
@@ -275,6 +302,7 @@ void TLocutor::AplicarVoz() {
         return;
     }
     FReservaAte = 0;
+    FReservaSemVozes = false;
     FUltimoErro.clear();
     const TTokenVoz* escolhido = nullptr;
     const auto tokens = ListarTokens();

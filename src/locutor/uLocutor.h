@@ -15,19 +15,34 @@ namespace ljsn {
 
 enum class TFaseLocutor : std::uint8_t { flOcioso, flAbaixando, flFalando, flSubindo };
 
+// Why a staff text was refused: the queue holds TLocutor::kMaxFila texts.
+inline constexpr const char* kErroFilaCheia = "O locutor já tem muitas falas na fila.";
+
 // The announcer: a queue of texts spoken one after another while the music is
 // lowered (the ducking factor Fator, from VolumeFundo/100 to 1) and raised
 // again afterwards. It speaks with a local voice, or with a natural voice
 // through the browser bridge, falling back to a local voice for five minutes
-// when the natural one fails. Main thread only.
+// when the natural one fails (six hours when the browser has no online voice
+// at all). At most kMaxFila texts wait. Main thread only.
 class TLocutor {
   public:
+    // Texts waiting at most: a flood of requests would otherwise hold the
+    // music down for minutes.
+    static constexpr std::size_t kMaxFila = 20;
+    // How long the local voice stands in when the browser has no online
+    // voice at all: that does not change from one text to the next.
+    static constexpr std::uint32_t kReservaSemVozesMs = 6 * 3600 * 1000;
+
     TLocutor(IFabricaVoz& AFabrica, TRelogio& ARelogio);
     ~TLocutor();
     TLocutor(const TLocutor&) = delete;
     TLocutor& operator=(const TLocutor&) = delete;
 
-    void Anunciar(const std::string& ATexto, TTipoFala ATipo);
+    // Queues a text. False when the queue is full: the text is dropped and
+    // the log says so.
+    bool Anunciar(const std::string& ATexto, TTipoFala ATipo);
+    // Room for AQuantos more texts.
+    bool Cabe(std::size_t AQuantos) const { return FFila.size() + AQuantos <= kMaxFila; }
     void FalarImediato(const std::string& ATexto, TTipoFala ATipo);
     void Processar(int AIntervaloMs);
     void Cancelar();
@@ -107,6 +122,8 @@ class TLocutor {
     bool FUsaEdge = false;
     std::string FVozEdge;
     bool FFalaEdge = false;
+    bool FReservaSemVozes = false;  // the fallback stands because the browser has no voice
+    bool FSemVozesAvisado = false;  // that was logged; a retry finding the same stays quiet
 };
 
 }  // namespace ljsn

@@ -472,6 +472,11 @@ std::vector<std::string> TVozEdge::Vozes() {
     return FVozes;
 }
 
+bool TVozEdge::SemVozesOnline() {
+    std::lock_guard trava(FTrava);
+    return FSemVozes;
+}
+
 void TVozEdge::TratarPedido(const httplib::Request& AReq, httplib::Response& ARes) {
     ARes.set_header("Cache-Control", "no-store");
     if (!IguaisEmTempoConstante(AReq.get_param_value("t"), FToken)) {
@@ -586,11 +591,14 @@ void TVozEdge::ReceberEvento(const std::string& ACorpo) {
         FEstado = TEstadoVozEdge::evFalando;
         FFalandoDesde = Agora();
         FVozUsada = texto("voz", "");
+        FSemVozes = false;
     } else if (tipo == "fim" && pendente) {
         FEstado = TEstadoVozEdge::evTerminou;
     } else if (tipo == "erro" && pendente) {
         FEstado = TEstadoVozEdge::evErro;
         FErro = "voz natural: " + texto("erro", "erro");
+        const auto semVozes = evento.find("semVozes");
+        FSemVozes = semVozes != evento.end() && semVozes->is_boolean() && semVozes->get<bool>();
     }
 }
 
@@ -606,6 +614,9 @@ void TVozEdge::ReceberVozes(const std::string& ACorpo) {
         }
     }
     std::lock_guard trava(FTrava);
+    if (!vozes.empty()) {
+        FSemVozes = false;
+    }
     FVozes = std::move(vozes);
 }
 

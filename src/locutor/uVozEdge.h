@@ -75,6 +75,9 @@ class TVozEdge {
     std::string UltimoErro();
     std::string VozUsada();
     std::vector<std::string> Vozes();
+    // The page reported that this browser has no online voice at all (not a
+    // passing failure); a voice list or a text started by the page clears it.
+    bool SemVozesOnline();
 
     // For diagnostics and tests: where the page is served, its token, and the
     // browser's process (also its process group), 0 when none.
@@ -123,6 +126,7 @@ class TVozEdge {
     std::string FErro;
     std::string FVozUsada;
     std::vector<std::string> FVozes;
+    bool FSemVozes = false;
     std::uint32_t FUltimoContato = 0;
     std::string FPaginaAtiva;
     std::uint32_t FContatoPagina = 0;

@@ -147,6 +147,7 @@ class TPrograma {
     void VerificarMinuto();
     void AnunciarHoraCerta(int AHora, int AMinuto);
     // The "Falar" box: the shop's markers expanded, spoken as a call.
+    // Throws TErroComando when the announcer's queue is full.
     void FalarAgora(const std::string& ATexto);
     // The progress bar's click: the current item to AMs.
     void PosicionarAtual(std::int32_t AMs);

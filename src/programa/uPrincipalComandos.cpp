@@ -15,20 +15,42 @@ namespace {
 
 // A key's value, or ADefault when absent or null; a value of the wrong type
 // throws the JSON reader's own message.
+// A field of the wrong type is the sender's mistake: it gets a message in
+// the shop's language, not the JSON library's text.
+[[noreturn]] void TipoErrado(const char* AChave, const char* AEsperado) {
+    throw TErroComando(std::string("Pedido inválido: \"") + AChave + "\" deve ser " + AEsperado +
+                       ".");
+}
+
 std::string LerTexto(const TJson& ADados, const char* AChave) {
     auto it = ADados.find(AChave);
-    return (it == ADados.end() || it->is_null()) ? std::string() : it->get<std::string>();
+    if (it == ADados.end() || it->is_null()) {
+        return {};
+    }
+    if (!it->is_string()) {
+        TipoErrado(AChave, "um texto");
+    }
+    return it->get<std::string>();
 }
 
 bool LerBooleano(const TJson& ADados, const char* AChave, bool APadrao) {
     auto it = ADados.find(AChave);
-    return (it == ADados.end() || it->is_null()) ? APadrao : it->get<bool>();
+    if (it == ADados.end() || it->is_null()) {
+        return APadrao;
+    }
+    if (!it->is_boolean()) {
+        TipoErrado(AChave, "true ou false");
+    }
+    return it->get<bool>();
 }
 
 int LerInteiroJson(const TJson& ADados, const char* AChave, int APadrao) {
     auto it = ADados.find(AChave);
     if (it == ADados.end() || it->is_null()) {
         return APadrao;
+    }
+    if (!it->is_number()) {
+        TipoErrado(AChave, "um número");
     }
     // Read as a number first: a huge or fractional value must not overflow.
     const double v = it->get<double>();
@@ -76,6 +98,12 @@ std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& AD
             throw TErroComando("Nenhuma música configurada no programa.");
         }
         Proxima();
+        // The reply shows the new item: its times, not those the last tick
+        // read from the item before (news keep the zeros they start with).
+        if (!FNoticiasNoAr) {
+            FDuracao = FPlayer->Duracao();
+            FPosicao = FPlayer->Posicao();
+        }
     } else if (acao == "parar") {
         Parar();
     } else if (acao == "volume") {
@@ -88,7 +116,9 @@ std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& AD
         if (texto.empty()) {
             throw TErroComando("Digite o que o locutor vai falar.");
         }
-        FLocutor->Anunciar(texto, TTipoFala::tfChamada);
+        if (!FLocutor->Anunciar(texto, TTipoFala::tfChamada)) {
+            throw TErroComando(kErroFilaCheia);
+        }
     } else if (acao == "chamada") {
         const auto modelos = CarregarChamadas();
         const int indice = LerInteiroJson(ADados, "indice", -1);
@@ -109,11 +139,18 @@ std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& AD
         if (!chamada.Faltando.empty()) {
             throw TErroComando("Preencha: " + chamada.Faltando + ".");
         }
+        // Both or neither: half of a repeated call is not what was asked for.
+        if (!FLocutor->Cabe(repetir ? 2 : 1)) {
+            throw TErroComando(kErroFilaCheia);
+        }
         FLocutor->Anunciar(chamada.Texto, TTipoFala::tfChamada);
         if (repetir) {
             FLocutor->Anunciar(chamada.Texto, TTipoFala::tfChamada);
         }
         mensagem = "Chamada enviada ao locutor.";
+    } else if (acao == "calar") {
+        // Staff stopping a wrong text: what is said now and what waits.
+        FLocutor->Cancelar();
     } else {
         throw TErroComando("Comando desconhecido.");
     }

@@ -21,28 +21,28 @@ void TPrograma::LerDuracoes() {
     auto terminou = std::make_shared<std::atomic<bool>>(false);
     std::weak_ptr<TPrograma*> vivo = FVivo;
     TFilaPrincipal& fila = FFila;
-    FLeitores.push_back({std::jthread([arquivos = FMusicas, geracao, atual = FGeracao, vivo, &fila, terminou]() {
-                             std::vector<std::int32_t> resultado(arquivos.size(), -1);
-                             for (std::size_t i = 0; i < arquivos.size(); ++i) {
-                                 // A newer reading, or the shutdown, supersedes this one.
-                                 if (geracao != atual->load(std::memory_order_relaxed)) {
-                                     break;
-                                 }
-                                 resultado[i] = DuracaoMidia(arquivos[i]);
-                                 if (i % kLote == kLote - 1 || i + 1 == arquivos.size()) {
-                                     std::vector<std::int32_t> lote(
-                                         resultado.begin(),
-                                         resultado.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-                                     fila.Postar([vivo, geracao, lote = std::move(lote)] {
-                                         if (auto p = vivo.lock(); p && *p != nullptr) {
-                                             (*p)->GuardarDuracoes(geracao, lote);
-                                         }
-                                     });
-                                 }
-                             }
-                             terminou->store(true);
-                         }),
-                         terminou});
+    FLeitores.push_back(
+        {std::jthread([arquivos = FMusicas, geracao, atual = FGeracao, vivo, &fila, terminou]() {
+             std::vector<std::int32_t> resultado(arquivos.size(), -1);
+             for (std::size_t i = 0; i < arquivos.size(); ++i) {
+                 // A newer reading, or the shutdown, supersedes this one.
+                 if (geracao != atual->load(std::memory_order_relaxed)) {
+                     break;
+                 }
+                 resultado[i] = DuracaoMidia(arquivos[i]);
+                 if (i % kLote == kLote - 1 || i + 1 == arquivos.size()) {
+                     std::vector<std::int32_t> lote(
+                         resultado.begin(), resultado.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+                     fila.Postar([vivo, geracao, lote = std::move(lote)] {
+                         if (auto p = vivo.lock(); p && *p != nullptr) {
+                             (*p)->GuardarDuracoes(geracao, lote);
+                         }
+                     });
+                 }
+             }
+             terminou->store(true);
+         }),
+         terminou});
 }
 
 void TPrograma::GuardarDuracoes(std::int32_t AGeracao, const std::vector<std::int32_t>& ADuracoes) {

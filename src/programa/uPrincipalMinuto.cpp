@@ -84,8 +84,10 @@ void TPrograma::AnunciarHoraCerta(int AHora, int AMinuto) {
 }
 
 void TPrograma::FalarAgora(const std::string& ATexto) {
-    FLocutor->Anunciar(AplicarEmpresa(ATexto, FConfig->NomeEmpresa, FConfig->GeneroEmpresa),
-                       TTipoFala::tfChamada);
+    if (!FLocutor->Anunciar(AplicarEmpresa(ATexto, FConfig->NomeEmpresa, FConfig->GeneroEmpresa),
+                            TTipoFala::tfChamada)) {
+        throw TErroComando(kErroFilaCheia);
+    }
 }
 
 }  // namespace ljsn

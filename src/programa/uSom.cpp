@@ -1,8 +1,33 @@
 #include "programa/uSom.h"
 
+#include <dlfcn.h>
+
 #include "ambiente/uLog.h"
 
 namespace ljsn {
+
+namespace {
+
+void AlsaCalada(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA prints its own complaints on a machine without a sound card before
+// SDL falls back to another driver; the program says what it uses itself.
+// ALSA is loaded by SDL only when present, so it is reached the same way.
+void SilenciarAlsa() {
+    void* alsa = ::dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+    if (alsa == nullptr) {
+        return;
+    }
+    using TManipulador = void (*)(const char*, int, const char*, int, const char*, ...);
+    using TDefinir = int (*)(TManipulador);
+    auto* definir = reinterpret_cast<TDefinir>(::dlsym(alsa, "snd_lib_error_set_handler"));
+    if (definir != nullptr) {
+        definir(&AlsaCalada);
+    }
+    // Kept loaded: the handler must outlive every ALSA call.
+}
+
+}  // namespace
 
 std::unique_ptr<TSom> TSom::Criar(const TOpcoes& AOpcoes, std::string* AErro) {
     std::unique_ptr<TSom> som(new TSom());
@@ -15,6 +40,7 @@ std::unique_ptr<TSom> TSom::Criar(const TOpcoes& AOpcoes, std::string* AErro) {
         }
         som->FMotor->DefinirGravador(som->FGravador.get());
     }
+    SilenciarAlsa();
     som->FSaida = TSaidaSdl::Abrir(*som->FMotor, AOpcoes.Driver, AOpcoes.Dispositivo, AErro);
     if (!som->FSaida) {
         return nullptr;
@@ -27,12 +53,25 @@ TSom::~TSom() {
     if (FMotor) {
         FMotor->DefinirGravador(nullptr);
     }
+    if (FGravador) {
+        // The last write happens here: its failure is logged too.
+        FGravador->Fechar();
+        if (auto erro = FGravador->ErroNovo()) {
+            GravarLog("ERRO", "gravacao da saida: " + *erro);
+        }
+    }
     FGravador.reset();
     FFabricaVoz.reset();
     FMotor.reset();
 }
 
 void TSom::VerificarContadores(std::uint32_t ATique) {
+    if (FGravador) {
+        // Reported once; the music goes on without the recording.
+        if (auto erro = FGravador->ErroNovo()) {
+            GravarLog("ERRO", "gravacao da saida: " + *erro);
+        }
+    }
     if (FRegistrou && ATique - FUltimoRegistro < 60000) {
         return;
     }

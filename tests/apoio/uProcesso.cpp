@@ -63,6 +63,7 @@ std::string TProcesso::LerLinha() {
             continue;
         }
         if (n <= 0) {
+            FFimSaida = true;
             std::string resto = std::move(FBuffer);
             FBuffer.clear();
             return resto;
@@ -85,6 +86,18 @@ int TProcesso::Esperar() {
     FTerminou = true;
     FEstado = WIFEXITED(estado) ? WEXITSTATUS(estado) : 128 + WTERMSIG(estado);
     return FEstado;
+}
+
+std::string TProcesso::LerAte(const std::string& ATrecho) {
+    while (true) {
+        const std::string l = LerLinha();
+        if (l.find(ATrecho) != std::string::npos) {
+            return l;
+        }
+        if (FFimSaida && FBuffer.empty()) {
+            return {};
+        }
+    }
 }
 
 }  // namespace ljsn::teste

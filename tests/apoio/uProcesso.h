@@ -19,6 +19,8 @@ class TProcesso {
 
     // The next line of standard output without its line break; empty at the end.
     std::string LerLinha();
+    // The first line from now that contains ATrecho; empty at the end.
+    std::string LerAte(const std::string& ATrecho);
     void Sinalizar(int ASinal);
     pid_t Pid() const { return FPid; }
     // Waits for the exit; the exit status, or 128 + signal.
@@ -29,6 +31,7 @@ class TProcesso {
     int FSaida = -1;
     std::string FBuffer;
     bool FTerminou = false;
+    bool FFimSaida = false;
     int FEstado = 0;
 };
 

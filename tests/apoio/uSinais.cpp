@@ -24,18 +24,23 @@ std::uint16_t U16(const std::string& AS, std::size_t APos) {
 
 TWav LerWav(const std::string& ACaminho) {
     const std::string b = LerArquivo(ACaminho);
-    if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
+    const bool rf64 = b.size() >= 12 && b.compare(0, 4, "RF64") == 0;
+    if (b.size() < 12 || (b.compare(0, 4, "RIFF") != 0 && !rf64) || b.compare(8, 4, "WAVE") != 0) {
         throw std::runtime_error("nao e WAV: " + ACaminho);
     }
     TWav w;
     int formato = 0;
     int bits = 0;
+    std::uint64_t tamanhoDs64 = 0;
     std::size_t p = 12;
     while (p + 8 <= b.size()) {
         const std::string id = b.substr(p, 4);
         std::size_t tamanho = U32(b, p + 4);
         const std::size_t dados = p + 8;
-        if (id == "fmt ") {
+        if (id == "ds64" && rf64 && tamanho >= 16 && dados + 16 <= b.size()) {
+            // The 64-bit data size; the data chunk itself says 0xFFFFFFFF.
+            tamanhoDs64 = U32(b, dados + 8) | static_cast<std::uint64_t>(U32(b, dados + 12)) << 32;
+        } else if (id == "fmt ") {
             formato = U16(b, dados);
             w.Canais = U16(b, dados + 2);
             w.Taxa = static_cast<int>(U32(b, dados + 4));
@@ -44,6 +49,9 @@ TWav LerWav(const std::string& ACaminho) {
                 formato = U16(b, dados + 24);
             }
         } else if (id == "data") {
+            if (rf64 && tamanho == 0xFFFFFFFFu) {
+                tamanho = static_cast<std::size_t>(tamanhoDs64);
+            }
             tamanho = std::min(tamanho, b.size() - dados);  // a recording cut short
             const std::size_t bytes = static_cast<std::size_t>(bits / 8);
             const std::size_t n = tamanho / bytes;

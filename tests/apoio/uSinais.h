@@ -16,7 +16,7 @@ struct TWav {
         return Canais > 0 ? Amostras.size() / static_cast<std::size_t>(Canais) : 0;
     }
 };
-// Reads 16/24/32-bit PCM and 32-bit float WAV files; throws on anything else.
+// Reads 16/24/32-bit PCM and 32-bit float WAV and RF64 files; throws on anything else.
 TWav LerWav(const std::string& ACaminho);
 // The 44-byte header of a WAV file: AFormato 1 = PCM, 3 = float.
 std::string CabecalhoWav(int AFormato, int ACanais, int ATaxa, int ABits, std::uint32_t ABytes);

@@ -16,6 +16,9 @@ import { fileURLToPath } from 'node:url';
 
 const AQUI = path.dirname(fileURLToPath(import.meta.url));
 const PIN = '123456';
+// The page's poll interval, and how long it waits after a lockout reply.
+const INTERVALO_PAGINA = 2000;
+const ESPERA_BLOQUEIO_PAGINA = 60_000;
 const CHROMIUM = process.env.LJSN_CHROMIUM || '/usr/bin/chromium';
 const LIMITE_TOTAL_MS = 150_000;  // below the CTest timeout, so cleanup still runs
 const UA_ANDROID =
@@ -605,6 +608,41 @@ async function principal() {
     await esperarLog('the refused call arrived', comando('chamada'), marca2);
   });
 
+  await passo('"Calar o locutor" shows only while the announcer speaks; a click silences it', async () => {
+    // What the last step left on air ends first: no button while nothing is said.
+    await esperar('the announcer is idle', () => estadoDoPrograma(), (e) => e.locutor === '', 30_000);
+    await esperar('no "Calar" button while nothing is said', () => visivel('#btn-calar'), (v) => !v);
+    const ERRADO = 'Aviso errado: ' + 'a loja fecha mais cedo hoje, '.repeat(12).trim();
+    const NA_FILA = 'Este texto esperava na fila.';
+    const DEPOIS = 'Texto depois de calar.';
+    const marca = marcar();
+    const caixaTexto = page.locator('#falar-texto');
+    await caixaTexto.scrollIntoViewIfNeeded();
+    for (const t of [ERRADO, NA_FILA]) {
+      await caixaTexto.fill(t);
+      await clicarComando('#btn-falar', 'falar');
+      await esperar('the text box empties after sending', () => caixaTexto.inputValue(), (v) => v === '');
+    }
+    await page.locator('#btn-calar').waitFor({ state: 'visible', timeout: 20_000 });
+    verificar(await texto('#btn-calar') === '🔇 Calar o locutor', `button reads ${await texto('#btn-calar')}`);
+    verificar(await texto('#locutor') === '🎙 ' + ERRADO, `announcer line reads ${await texto('#locutor')}`);
+    await page.locator('#btn-calar').scrollIntoViewIfNeeded();
+    await foto('calar.png');
+
+    await clicarComando('#btn-calar', 'calar');
+    await esperarLog('calar arrived', comando('calar'), marca);
+    await esperarTexto('#aviso', 'Locutor calado.');
+    verificar(!(await visivel('#btn-calar')), 'the button stays after the announcer was silenced');
+    verificar(await texto('#locutor') === '', `announcer line still reads ${await texto('#locutor')}`);
+    verificar((await estadoDoPrograma()).locutor === '', 'the program still reports a text on air');
+
+    // The text that waited was dropped: the next one is said, and nothing before it.
+    await caixaTexto.fill(DEPOIS);
+    await clicarComando('#btn-falar', 'falar');
+    await esperarLog('the next text is spoken', fala(DEPOIS), marca, 20_000);
+    verificar(contar(fala(NA_FILA), programa.log(marca)) === 0, 'the waiting text was spoken after "calar"');
+  });
+
   await passo('a reload enters with the stored PIN; a dismissed banner stays hidden', async () => {
     await page.locator('#instalar-fechar').click();
     verificar(!(await visivel('#instalar-banner')), 'banner still shown after ✕');
@@ -614,6 +652,79 @@ async function principal() {
     verificar(!(await visivel('#instalar-banner')), 'the dismissed banner came back');
     await esperarTexto('#volume-valor', '35%');
     await page.screenshot({ path: path.join(artefatos, 'principal-inteira.png'), fullPage: true });
+  });
+
+  // Last but one: the program keeps this address locked out for a real minute.
+  await passo('ten wrong PINs lock out this address: the page keeps its PIN and asks again after the minute', async () => {
+    const MENSAGEM = 'Muitas tentativas. Aguarde um minuto.';
+    let pedidos = 0;
+    let emCurso = 0;
+    const eEstado = (r) => r.url().endsWith('/api/estado');
+    page.on('request', (r) => { if (eEstado(r)) { pedidos += 1; emCurso += 1; } });
+    const terminou = (r) => { if (eEstado(r)) emCurso -= 1; };
+    page.on('requestfinished', terminou);
+    page.on('requestfailed', terminou);
+    const proximoEstado = (quando) => {
+      const r = respostaComando(eEstado, () => `the page sent no poll ${quando}`);
+      r.catch(() => {});  // awaited later; a failure before that must not go unheard
+      return r;
+    };
+
+    // The page's own clock: "a minute later" then takes no real minute.
+    await page.clock.install();
+    await page.reload();
+    await page.locator('#principal').waitFor({ state: 'visible' });
+    await esperarTexto('#volume-valor', '35%');
+    // No poll may come between the wrong tries: a right PIN from this address resets its count.
+    await page.clock.pauseAt(await page.evaluate(() => Date.now() + 100));
+    await esperar('no poll in flight', () => emCurso, (n) => n === 0);
+
+    const marca = marcar();
+    for (let i = 1; i <= 10; i++) {
+      const r = await fetch(`${base}/api/estado`, {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json', 'X-Pin': '000000' },
+        body: '{}',
+      });
+      await r.arrayBuffer();
+      verificar(r.status === 403, `wrong PIN ${i} answered ${r.status}`);
+    }
+    await esperarLog('the lockout is logged with the address',
+      /\[CELULAR\]\s+10 PINs errados seguidos de 127\.0\.0\.1: bloqueado por um minuto\r?\n/, marca);
+
+    let resposta = proximoEstado('after the lockout');
+    await page.clock.runFor(INTERVALO_PAGINA + 100);
+    verificar((await resposta).status() === 429, 'the poll was not answered 429');
+    await esperarTexto('#aviso', MENSAGEM);
+    verificar(await visivel('#principal') && !(await visivel('#pin-tela')),
+      'a lockout sent the page back to the PIN screen');
+    verificar(await guardado() === PIN, 'a lockout made the page forget its PIN');
+    verificar(await page.locator('#status-ponto').getAttribute('class') === 'falha', 'status dot is not red');
+    await foto('bloqueio.png');
+
+    // Silent for the minute, then one poll (refused again: the program's minute is a real one).
+    const antes = pedidos;
+    await page.clock.runFor(55_000);
+    resposta = proximoEstado('once the minute was over');
+    await page.clock.runFor(ESPERA_BLOQUEIO_PAGINA - 55_000 + INTERVALO_PAGINA + 100);
+    verificar((await resposta).status() === 429, 'the poll after the minute was not answered 429');
+    verificar(pedidos === antes + 1, `${pedidos - antes} polls within the minute after the lockout, not 1`);
+    verificar(await visivel('#principal'), 'the main screen went away');
+    verificar(await guardado() === PIN, 'the PIN was forgotten after the second lockout reply');
+
+    // Opened anew while locked out: the PIN screen says why, keeps the PIN
+    // typed in, and enters by itself once the minute is over.
+    resposta = proximoEstado('when opened anew');
+    await page.reload();
+    verificar((await resposta).status() === 429, 'entering while locked out was not answered 429');
+    await esperarTexto('#pin-erro', MENSAGEM);
+    verificar(await page.locator('#pin-entrada').inputValue() === PIN, 'the PIN left the input');
+    verificar(await guardado() === PIN, 'entering while locked out forgot the PIN');
+    const antesDeEntrar = pedidos;
+    resposta = proximoEstado('to enter once the minute was over');
+    await page.clock.runFor(ESPERA_BLOQUEIO_PAGINA + 1000);
+    verificar((await resposta).status() === 429, 'no new try after the minute');
+    verificar(pedidos === antesDeEntrar + 1, `${pedidos - antesDeEntrar} tries within the minute, not 1`);
   });
 
   await passo('no script errors, no dialogs, the hostile name was shown', async () => {

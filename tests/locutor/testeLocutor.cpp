@@ -163,6 +163,24 @@ TEST_F(Locutor, CancelarEmOcioEVolumes) {
     EXPECT_EQ(FLocutor.NaFila(), 0u);
 }
 
+// Beyond 20 waiting texts an automatic one (the hour, a message) is dropped
+// and the log says so; once a text went on air there is room again.
+TEST_F(Locutor, FilaCheiaDescartaComRegistro) {
+    FFabrica.Roteiro.MsFixos = 5000;
+    for (std::size_t i = 0; i < TLocutor::kMaxFila; ++i) {
+        EXPECT_TRUE(FLocutor.Anunciar("aviso " + std::to_string(i), TTipoFala::tfChamada));
+    }
+    EXPECT_FALSE(FLocutor.Cabe(1));
+    EXPECT_FALSE(FLocutor.Anunciar("São dez horas.", TTipoFala::tfHoraCerta));
+    EXPECT_EQ(FLocutor.NaFila(), TLocutor::kMaxFila);
+    EXPECT_NE(Log().find("[LOCUTOR]  fila do locutor cheia: fala descartada: São dez horas."),
+              std::string::npos);
+    Tick(21);
+    EXPECT_EQ(FLocutor.TextoAtual(), "aviso 0");
+    EXPECT_TRUE(FLocutor.Anunciar("São dez horas.", TTipoFala::tfHoraCerta));
+    EXPECT_EQ(FLocutor.NaFila(), TLocutor::kMaxFila);
+}
+
 // No voice engine: the queue is emptied and the cycle comes back up.
 TEST_F(Locutor, SemMotorDeVoz) {
     FFabrica.Roteiro.Indisponivel = true;

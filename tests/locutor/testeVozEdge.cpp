@@ -317,6 +317,83 @@ TEST_F(LocutorNaPonte, SemVozOnlineCaiParaAVozLocal) {
     EXPECT_FALSE(FLocutor.UltimoErro().empty());
 }
 
+// A browser with no online voice at all (Debian's chromium): the page says
+// so, and the local voice speaks for six hours instead of five minutes, so
+// a day of texts logs one error rather than one every five minutes. The retry
+// after six hours finds the same and stays quiet; a voice list from the page
+// ends the wait at once.
+TEST_F(LocutorNaPonte, NavegadorSemVozesNaoEhTentadoODiaTodo) {
+    FFabrica.Roteiro.MsFixos = 1000;
+    FLocutor.DefinirNomeVoz("");
+    const std::string semVozes = "vozes online indisponíveis (sem internet?)";
+    const auto contar = [this](const std::string& ATrecho) {
+        const std::string log = Log();
+        std::size_t n = 0;
+        for (std::size_t p = log.find(ATrecho); p != std::string::npos;
+             p = log.find(ATrecho, p + 1)) {
+            ++n;
+        }
+        return n;
+    };
+
+    FLocutor.Anunciar("Primeiro aviso.", TTipoFala::tfChamada);
+    Tick(21);
+    ASSERT_EQ(Ponte().Estado(), TEstadoVozEdge::evEsperando);
+    EXPECT_EQ(Comando(0)["texto"], "Primeiro aviso.");
+    Evento({{"seq", 1}, {"tipo", "erro"}, {"erro", semVozes}, {"semVozes", true}});
+    Tick();
+    ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 1u);
+    EXPECT_TRUE(Ponte().SemVozesOnline());
+    EXPECT_EQ(FLocutor.UltimoErro(), "o navegador não tem vozes naturais; usando a voz do Windows");
+
+    // Five hours, a text every ten minutes: each spoken at once by the local
+    // voice, none handed to the page (whose last word stays the same).
+    for (int i = 0; i < 30; ++i) {
+        FRelogio.Avancar(600000 - 6000);
+        FLocutor.Anunciar("Aviso " + std::to_string(i) + ".", TTipoFala::tfChamada);
+        Tick(60);
+        ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 2u + i) << Log();
+        EXPECT_EQ(FFabrica.Roteiro.Vozes.back(), "Microsoft Maria - Portuguese (Brazil)");
+        EXPECT_EQ(Ponte().UltimoErro(), "voz natural: " + semVozes);
+    }
+    EXPECT_EQ(contar("[ERRO]"), 1u) << Log();
+    EXPECT_EQ(contar("[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do Windows "
+                     "\"Microsoft Maria - Portuguese (Brazil)\" (nova tentativa em 6 horas)"),
+              1u)
+        << Log();
+
+    // Six hours on, one more try: the same answer, nothing new in the log.
+    FRelogio.Avancar(3600000);
+    FLocutor.Anunciar("Depois de seis horas.", TTipoFala::tfChamada);
+    Tick(21);
+    ASSERT_EQ(Ponte().Estado(), TEstadoVozEdge::evEsperando);
+    EXPECT_EQ(Comando(1)["texto"], "Depois de seis horas.");
+    Evento({{"seq", 2}, {"tipo", "erro"}, {"erro", semVozes}, {"semVozes", true}});
+    Tick();
+    ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 32u);
+    Tick(30);
+    EXPECT_EQ(contar("[ERRO]"), 1u) << Log();
+    EXPECT_EQ(contar("nao tem vozes naturais"), 1u) << Log();
+
+    // The page lists voices after all (the browser got them): the next text
+    // goes to the page without waiting out the six hours.
+    auto r = Pagina().Post(
+        "/vozes?t=" + Ponte().Token(),
+        TJsonTeste::array({"Microsoft Francisca Online (Natural) - Portuguese (Brazil)"}).dump(),
+        "text/plain");
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(Ponte().SemVozesOnline());
+    FLocutor.Anunciar("Com voz natural.", TTipoFala::tfChamada);
+    Tick(21);
+    ASSERT_EQ(Ponte().Estado(), TEstadoVozEdge::evEsperando);
+    EXPECT_EQ(Comando(2)["texto"], "Com voz natural.");
+    Evento({{"seq", 3}, {"tipo", "inicio"}, {"voz", "Microsoft Francisca"}});
+    Evento({{"seq", 3}, {"tipo", "fim"}});
+    Tick();
+    EXPECT_EQ(FFabrica.Roteiro.Falados.size(), 32u);
+    EXPECT_NE(Log().find("falou com a voz natural: Microsoft Francisca"), std::string::npos);
+}
+
 namespace {
 
 // Waits (real time: a real browser starts) until the page of the current

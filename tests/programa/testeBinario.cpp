@@ -17,6 +17,7 @@
 #include "apoio/uServidorFixtures.h"
 #include "apoio/uSinais.h"
 #include "comum/uRegex.h"
+#include "comum/uTexto.h"
 #include "controle/uControleRemoto.h"
 
 using namespace ljsn;
@@ -28,7 +29,7 @@ TEST(Binario, SemJanelaTerminaComSigterm) {
     TPastaTemporaria dados;
     TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()},
                        {"LJSN_EDGE=" + (dados / "sem-navegador")});
-    const std::string linha = programa.LerLinha();
+    const std::string linha = programa.LerAte("rodando sem janela");
     ASSERT_NE(linha.find("rodando sem janela"), std::string::npos) << linha;
     programa.Sinalizar(SIGTERM);
     EXPECT_EQ(programa.Esperar(), 0);
@@ -174,7 +175,7 @@ TEST(Binario, TocaComCruzamentoEGrava) {
                         "--driver-audio",
                         "dummy"},
                        {"LJSN_EDGE=" + (dados / "sem-navegador")});
-    ASSERT_NE(programa.LerLinha().find("rodando sem janela"), std::string::npos);
+    ASSERT_NE(programa.LerAte("rodando sem janela").find("rodando sem janela"), std::string::npos);
     auto log = [&] { return LerLogs(dados.Caminho()); };
     // Real time passes in the program: wait until the third song starts.
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -214,4 +215,85 @@ TEST(Binario, TocaComCruzamentoEGrava) {
     EXPECT_TRUE(so440);
     EXPECT_TRUE(juntos);
     EXPECT_TRUE(so660);
+}
+
+// Headless, every log line is also a line of standard output, with the same
+// text; "--estado" asks the running copy for its state report, and says so
+// with exit code 3 when no copy runs.
+TEST(Binario, SaidaPadraoEEstado) {
+    TPastaTemporaria dados;
+    const std::vector<std::string> ambiente = {"LJSN_EDGE=" + (dados / "sem-navegador")};
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
+                       ambiente);
+    std::vector<std::string> saida;
+    for (std::string l = programa.LerLinha(); l.find("rodando sem janela") == std::string::npos;
+         l = programa.LerLinha()) {
+        ASSERT_FALSE(l.empty());
+        saida.push_back(l);
+    }
+    TProcesso estado({LJSN_BINARIO, "--estado", "--dados", dados.Caminho()}, ambiente);
+    const std::string json = estado.LerLinha();
+    EXPECT_EQ(estado.Esperar(), 0);
+    EXPECT_EQ(json.rfind("{\"situacao\":", 0), 0u) << json;
+    EXPECT_NE(json.find("\"faixa\":"), std::string::npos) << json;
+
+    programa.Sinalizar(SIGTERM);
+    for (std::string l = programa.LerLinha(); !l.empty(); l = programa.LerLinha()) {
+        saida.push_back(l);
+    }
+    EXPECT_EQ(programa.Esperar(), 0);
+    // The log's lines, without the byte-order mark and the CR.
+    std::string log = LerLogs(dados.Caminho());
+    if (log.rfind("\xEF\xBB\xBF", 0) == 0) {
+        log.erase(0, 3);
+    }
+    std::vector<std::string> doLog;
+    for (const auto& l : Dividir(SubstituirTudo(log, "\r\n", "\n"), "\n")) {
+        if (!l.empty()) {
+            doLog.push_back(l);
+        }
+    }
+    std::vector<std::string> doTerminal;
+    const TRegex carimbo("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  \\[");
+    for (const auto& l : saida) {
+        if (carimbo.Procurar(l)) {
+            doTerminal.push_back(l);
+        }
+    }
+    ASSERT_GE(doLog.size(), 3u);
+    EXPECT_EQ(doTerminal, doLog);
+    for (const auto& l : saida) {
+        EXPECT_EQ(l.find('\r'), std::string::npos);
+        EXPECT_EQ(l.find("\xEF\xBB\xBF"), std::string::npos);
+    }
+
+    TProcesso nenhum({LJSN_BINARIO, "--estado", "--dados", dados.Caminho()}, ambiente);
+    EXPECT_EQ(nenhum.Esperar(), 3);
+}
+
+// A recording that cannot be written (a full disk) is reported once, and
+// the programme keeps playing.
+TEST(Binario, GravacaoQueFalhaEhAvisadaUmaVez) {
+    TPastaTemporaria dados;
+    TProcesso programa({LJSN_BINARIO,
+                        "--sem-janela",
+                        "--dados",
+                        dados.Caminho(),
+                        "--gravar-saida",
+                        "/dev/full",
+                        "/tocarpausar"},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador")});
+    const std::string erro = programa.LerAte("gravacao da saida");
+    EXPECT_NE(erro.find("No space left on device"), std::string::npos) << erro;
+    // Still playing: the next song starts as usual.
+    EXPECT_NE(programa.LerAte("[TOCANDO]").find("musica"), std::string::npos);
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
+    const std::string log = LerLogs(dados.Caminho());
+    std::size_t n = 0;
+    for (auto p = log.find("gravacao da saida"); p != std::string::npos;
+         p = log.find("gravacao da saida", p + 1)) {
+        ++n;
+    }
+    EXPECT_EQ(n, 1u) << log;
 }

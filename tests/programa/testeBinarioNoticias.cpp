@@ -130,7 +130,7 @@ TEST(BinarioNoticias, BlocoDeNoticiasEClimaDeVerdade) {
                         "LJSN_CLIMA_URL=" + servidor.Url(""),
                         "LJSN_CIDADES_URL=http://127.0.0.1:1",
                         "LJSN_EDGE=" + (dados / "sem-navegador")});
-    ASSERT_NE(programa.LerLinha().find("rodando sem janela"), std::string::npos);
+    ASSERT_NE(programa.LerAte("rodando sem janela").find("rodando sem janela"), std::string::npos);
     const auto log = [&] { return LerLogs(dados.Caminho()); };
     httplib::Client celular("127.0.0.1", porta);
     const httplib::Headers pin = {{"X-Pin", "246810"}};

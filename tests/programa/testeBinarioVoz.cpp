@@ -106,8 +106,9 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
                             "dummy",
                             "/horacerta"},
                            ambiente);
-        ASSERT_NE(programa.LerLinha().find("rodando sem janela"), std::string::npos);
-        ASSERT_TRUE(EsperarLog(dados.Caminho(), "voz natural falhou (sem internet?)", 90))
+        ASSERT_NE(programa.LerAte("rodando sem janela").find("rodando sem janela"),
+                  std::string::npos);
+        ASSERT_TRUE(EsperarLog(dados.Caminho(), "o navegador nao tem vozes naturais", 90))
             << LerLogs(dados.Caminho());
         const pid_t grupo = GrupoDoNavegador(programa.Pid());
         ASSERT_GT(grupo, 0);
@@ -131,8 +132,8 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
         "[VOZ NATURAL] voz natural pronta (porta 478",
         "[LOCUTOR]  fala (volume 80%): ",
         "[ERRO]     voz natural: voz natural: vozes online indisponíveis (sem internet?)",
-        "[LOCUTOR]  voz natural falhou (sem internet?): usando a voz do Windows \"Português "
-        "(Brasil)"};
+        "[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do Windows \"Português "
+        "(Brasil)\" (nova tentativa em 6 horas)"};
     std::size_t antes = 0;
     for (const auto& t : ordem) {
         const std::size_t p = log.find(t, antes);
@@ -156,7 +157,7 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
     TProcesso morto(
         {LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "--driver-audio", "dummy"},
         ambiente);
-    ASSERT_NE(morto.LerLinha().find("rodando sem janela"), std::string::npos);
+    ASSERT_NE(morto.LerAte("rodando sem janela").find("rodando sem janela"), std::string::npos);
     pid_t grupo = 0;
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while ((grupo = GrupoDoNavegador(morto.Pid())) == 0 || VivosNoGrupo(grupo) < 2) {

@@ -92,7 +92,9 @@ TMotor::TMotor(int ATaxa)
       FAposentados(1024),
       FFala(kQuadrosFala * 2),
       FMistura(kQuadrosBloco * 2),
-      FTemp(kQuadrosBloco * 2) {
+      FTemp(kQuadrosBloco * 2),
+      FDecliqueFala(ATaxa / 200) {
+    FDecliqueFala.Reiniciar(1.0f);
     for (auto& c : FCanaisAudio) {
         c.Volume = TRampaGanho(ATaxa / 10);     // one tick: targets arrive every 100 ms
         c.Declique = TRampaGanho(ATaxa / 200);  // 5 ms against clicks
@@ -373,14 +375,16 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
 
 std::size_t TMotor::EscreverFala(std::span<const float> AAmostras) {
     const std::size_t n = FFala.Escrever(AAmostras) / 2;
-    FFalaEscrita.fetch_add(n, std::memory_order_relaxed);
+    // Release: whoever reads the count and marks a purge up to it hands the
+    // mixer a mark whose frames the mixer already sees in the ring.
+    FFalaEscrita.fetch_add(n, std::memory_order_release);
     FFala.Notificar();
     return n;
 }
 
 void TMotor::DescartarFala() {
     // Only the mixer may take from the ring; it drops up to this mark.
-    FFalaDescartarAte.store(FFalaEscrita.load(std::memory_order_relaxed),
+    FFalaDescartarAte.store(FFalaEscrita.load(std::memory_order_acquire),
                             std::memory_order_release);
     FFala.Notificar();
 }
@@ -578,6 +582,56 @@ void TMotor::MisturarCanal(TCanal& ACanal, float* AMistura, std::size_t AQuadros
     }
 }
 
+void TMotor::MisturarFala(float* AMistura, std::size_t AQuadros) {
+    float* temp = FTemp.data();
+    const std::uint64_t descartarAte = FFalaDescartarAte.load(std::memory_order_acquire);
+    const std::uint64_t antes = FFalaConsumida.load(std::memory_order_relaxed);
+    std::uint64_t consumida = antes;
+    std::size_t feitos = 0;
+    if (descartarAte > consumida && !FApagandoFala) {
+        FApagandoFala = true;
+        FDecliqueFala.DefinirAlvo(0.0f);
+    }
+    if (FApagandoFala) {
+        // Withdrawn speech fades out instead of stopping on a click; what is
+        // left of it after the ramp is dropped unplayed.
+        feitos = static_cast<std::size_t>(std::min<std::uint64_t>(
+            {AQuadros, FDecliqueFala.Restantes(), descartarAte - consumida}));
+        const std::size_t lidos = FFala.Ler(std::span<float>(temp, feitos * 2)) / 2;
+        for (std::size_t q = 0; q < feitos; ++q) {
+            const float g = FDecliqueFala.Avancar();
+            if (q < lidos) {
+                AMistura[q * 2] += temp[q * 2] * g;
+                AMistura[q * 2 + 1] += temp[q * 2 + 1] * g;
+            }
+        }
+        consumida += lidos;
+        if (FDecliqueFala.Parada() || consumida >= descartarAte) {
+            if (descartarAte > consumida) {
+                consumida +=
+                    FFala.Descartar(static_cast<std::size_t>(descartarAte - consumida) * 2) / 2;
+            }
+            if (consumida >= descartarAte) {
+                FApagandoFala = false;
+                FDecliqueFala.Reiniciar(1.0f);
+            }
+        }
+    }
+    if (!FApagandoFala && feitos < AQuadros) {
+        // Speech is produced already at its volume.
+        const std::size_t fala = FFala.Ler(std::span<float>(temp, (AQuadros - feitos) * 2)) / 2;
+        float* destino = AMistura + feitos * 2;
+        for (std::size_t i = 0; i < fala * 2; ++i) {
+            destino[i] += temp[i];
+        }
+        consumida += fala;
+    }
+    if (consumida != antes) {
+        // Only this thread writes the count.
+        FFalaConsumida.store(consumida, std::memory_order_release);
+    }
+}
+
 void TMotor::RenderizarBloco(float* ASaida, std::size_t AQuadros) {
     float* mistura = FMistura.data();
     std::fill(mistura, mistura + AQuadros * 2, 0.0f);
@@ -586,23 +640,7 @@ void TMotor::RenderizarBloco(float* ASaida, std::size_t AQuadros) {
             MisturarCanal(canal, mistura, AQuadros);
         }
     }
-    // Speech the producer withdrew is dropped unplayed.
-    const std::uint64_t descartarAte = FFalaDescartarAte.load(std::memory_order_acquire);
-    const std::uint64_t consumida = FFalaConsumida.load(std::memory_order_relaxed);
-    if (descartarAte > consumida) {
-        const std::size_t n =
-            FFala.Descartar(static_cast<std::size_t>(descartarAte - consumida) * 2) / 2;
-        FFalaConsumida.fetch_add(n, std::memory_order_release);
-    }
-    // Speech is produced already at its volume.
-    float* temp = FTemp.data();
-    const std::size_t fala = FFala.Ler(std::span<float>(temp, AQuadros * 2)) / 2;
-    for (std::size_t i = 0; i < fala * 2; ++i) {
-        mistura[i] += temp[i];
-    }
-    if (fala > 0) {
-        FFalaConsumida.fetch_add(fala, std::memory_order_release);
-    }
+    MisturarFala(mistura, AQuadros);
     std::uint64_t saturadas = 0;
     for (std::size_t i = 0; i < AQuadros * 2; ++i) {
         float v = mistura[i];

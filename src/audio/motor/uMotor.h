@@ -89,9 +89,11 @@ class TMotor final : public IDispositivoMidia {
     // engine's rate and counts them; the mixer counts what it played or
     // dropped, so the producer knows when its speech has been heard.
     std::size_t EscreverFala(std::span<const float> AAmostras);
-    // Producer thread: frames written so far.
-    std::uint64_t FalaEscrita() const { return FFalaEscrita.load(std::memory_order_relaxed); }
-    // Producer thread: drops everything written so far that was not played.
+    // Frames written so far (any thread).
+    std::uint64_t FalaEscrita() const { return FFalaEscrita.load(std::memory_order_acquire); }
+    // The producer, or a thread that keeps it from writing meanwhile: everything
+    // written so far that was not played fades out over the de-click ramp and
+    // is dropped; speech written afterwards plays as usual.
     void DescartarFala();
     // Frames of speech played or dropped so far (any thread).
     std::uint64_t FalaConsumida() const { return FFalaConsumida.load(std::memory_order_acquire); }
@@ -173,6 +175,7 @@ class TMotor final : public IDispositivoMidia {
     void InstalarFluxo(TCanal& ACanal, TFluxo* AFluxo, std::uint32_t ASeq);
     void RenderizarBloco(float* ASaida, std::size_t AQuadros);
     void MisturarCanal(TCanal& ACanal, float* AMistura, std::size_t AQuadros);
+    void MisturarFala(float* AMistura, std::size_t AQuadros);
 
     const int FTaxa;
     TDonoThread FDono;
@@ -200,6 +203,8 @@ class TMotor final : public IDispositivoMidia {
     std::array<TCanal, kCanais> FCanaisAudio;
     std::vector<float> FMistura;
     std::vector<float> FTemp;
+    TRampaGanho FDecliqueFala;
+    bool FApagandoFala = false;  // fading out speech that was withdrawn
     bool FFtzDefinido = false;
 };
 

@@ -104,6 +104,17 @@ class TSintetizador {
         }
         FSinal.notify_all();
     }
+    // Stops a job and withdraws what of it the speech channel still holds.
+    // The synthesizer writes only under FTravaEscrita and checks the flag
+    // there, so nothing of the job can follow the mark.
+    void Cancelar(TPedidoFala& APedido) {
+        std::lock_guard trava(FTravaEscrita);
+        APedido.Cancelado.store(true);
+        // Speech already heard in full leaves the channel to whoever speaks now.
+        if (!APedido.Produzido.load() || APedido.Motor->FalaConsumida() < APedido.Fim.load()) {
+            APedido.Motor->DescartarFala();
+        }
+    }
 
   private:
     TSintetizador() : FThread([this](const std::stop_token& AParar) { Rodar(AParar); }) {}
@@ -223,9 +234,6 @@ class TSintetizador {
     }
 
     void Concluir(TPedidoFala& APedido, TMotor& AMotor) {
-        if (APedido.Cancelado.load()) {
-            AMotor.DescartarFala();
-        }
         APedido.Fim.store(AMotor.FalaEscrita());
         APedido.Produzido.store(true);
         AMotor.ContarFalaPendente(-1);
@@ -278,10 +286,15 @@ class TSintetizador {
         TMotor& motor = *APedido.Motor;
         std::size_t enviado = 0;
         const auto total = static_cast<std::size_t>(n);
-        while (enviado < total && !APedido.Cancelado.load()) {
-            const std::size_t k = motor.EscreverFala(
-                std::span<const float>(FBloco.data() + enviado * 2, (total - enviado) * 2));
-            enviado += k;
+        while (enviado < total) {
+            {
+                std::lock_guard trava(FTravaEscrita);
+                if (APedido.Cancelado.load()) {
+                    return;
+                }
+                enviado += motor.EscreverFala(
+                    std::span<const float>(FBloco.data() + enviado * 2, (total - enviado) * 2));
+            }
             if (enviado < total) {
                 // The channel holds seconds of speech ahead of the mixer.
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -290,6 +303,7 @@ class TSintetizador {
     }
 
     std::mutex FTrava;
+    std::mutex FTravaEscrita;  // held to write speech, and to cancel a job
     std::condition_variable_any FSinal;
     std::deque<std::shared_ptr<TPedidoFala>> FPedidos;  // guarded by FTrava
     std::vector<TTokenVoz> FTokens;                     // guarded by FTrava
@@ -319,7 +333,7 @@ class TVozEspeak final : public IVozSapi {
         if (!FAtual) {
             return;
         }
-        FAtual->Cancelado.store(true);
+        TSintetizador::Instancia().Cancelar(*FAtual);
         const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!FAtual->Produzido.load() && std::chrono::steady_clock::now() < limite) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -337,7 +351,7 @@ class TVozEspeak final : public IVozSapi {
 
     bool Falar(const std::string& ATexto, int AFlags) override {
         if ((AFlags & kFalaDescartar) != 0 && FAtual) {
-            FAtual->Cancelado.store(true);
+            TSintetizador::Instancia().Cancelar(*FAtual);
         }
         if (ATexto.empty()) {
             return true;

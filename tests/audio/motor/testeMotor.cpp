@@ -365,8 +365,46 @@ TEST_F(Motor, FalaEntraNaMistura) {
     EXPECT_EQ(FMotor.FalaEscrita(), 960u);
     FMotor.DescartarFala();
     const auto t = Render(480);
-    EXPECT_EQ(*std::max_element(t.begin(), t.end()), 0.0f);
+    // After the 5 ms fade, nothing of the withdrawn speech.
+    EXPECT_EQ(*std::max_element(t.begin() + kTaxa / 200 * 2, t.end()), 0.0f);
     EXPECT_EQ(FMotor.FalaConsumida(), 960u);
+}
+
+// Withdrawn speech fades out over 5 ms in any block size instead of stopping
+// on a click, the rest of it is never heard, and speech written after the
+// purge plays at once at its level.
+TEST_F(Motor, FalaDescartadaSaiComRampa) {
+    constexpr std::size_t kRampa = kTaxa / 200;
+    for (std::size_t bloco : {1u, 7u, 64u, 441u, 1024u, 4800u}) {
+        SCOPED_TRACE(bloco);
+        TMotor motor;
+        TSaidaOffline saida(motor);
+        const std::vector<float> antiga(kTaxa * 2, 0.25f);  // a second of speech
+        ASSERT_EQ(motor.EscreverFala(antiga), static_cast<std::size_t>(kTaxa));
+        const auto antes = saida.RenderizarQuadros(480, bloco);
+        EXPECT_FLOAT_EQ(antes[479 * 2], 0.25f);
+        motor.DescartarFala();
+        const std::vector<float> nova(480 * 2, 0.5f);
+        ASSERT_EQ(motor.EscreverFala(nova), 480u);
+        const auto s = saida.RenderizarQuadros(kRampa + 960, bloco);
+        double maiorPasso = std::abs(s[0] - antes[479 * 2]);
+        for (std::size_t q = 0; q < kRampa; ++q) {
+            const float esperado = 0.25f * (1.0f - static_cast<float>(q) / kRampa);
+            ASSERT_NEAR(s[q * 2], esperado, 1e-6) << q;
+            ASSERT_EQ(s[q * 2], s[q * 2 + 1]) << q;
+            if (q > 0) {
+                maiorPasso = std::max(maiorPasso, double(std::abs(s[q * 2] - s[(q - 1) * 2])));
+            }
+        }
+        EXPECT_LE(maiorPasso, 0.25 / kRampa + 1e-6);
+        for (std::size_t q = kRampa; q < kRampa + 480; ++q) {
+            ASSERT_FLOAT_EQ(s[q * 2], 0.5f) << q;
+        }
+        for (std::size_t q = kRampa + 480; q < s.size() / 2; ++q) {
+            ASSERT_EQ(s[q * 2], 0.0f) << q;
+        }
+        EXPECT_EQ(motor.FalaConsumida(), motor.FalaEscrita());
+    }
 }
 
 // Sums above full scale are clamped and counted.

@@ -152,6 +152,35 @@ TEST_F(Voz, CancelarParaNaHora) {
     EXPECT_LT(RmsEstereo(depois, 0, depois.size() / 2), 1e-6);
 }
 
+// A purge also withdraws what espeak already put in the speech channel
+// (seconds of it): the mix goes quiet over the 5 ms de-click ramp and stays
+// silent, instead of playing that speech to its end.
+TEST_F(Voz, DescarteCalaOQueJaFoiSintetizado) {
+    auto voz = FFabrica.Criar();
+    std::string longo = "<pitch absmiddle=\"0\">";
+    for (int i = 0; i < 100; ++i) {
+        longo += "frase número " + std::to_string(i) + ". ";
+    }
+    longo += "</pitch>";
+    ASSERT_TRUE(voz->Falar(longo, kFalaAssincrona | kFalaXml));
+    const auto antes = FSaida.RenderizarQuadros(kTaxa, 256);
+    ASSERT_GT(SegundosComVoz(antes), 0.3);
+    FMotor.AguardarDados(kTaxa);  // a second more is synthesised, waiting in the channel
+    ASSERT_GE(FMotor.FalaEscrita(), FMotor.FalaConsumida() + kTaxa);
+    ASSERT_TRUE(voz->Falar("", kFalaAssincrona | kFalaDescartar));
+    const auto depois = FSaida.RenderizarQuadros(kTaxa / 2, 256);
+    constexpr std::size_t kRampa = kTaxa / 200;
+    // The ramp's last millisecond is already down to a fifth of full scale.
+    for (std::size_t q = kRampa - kTaxa / 1000; q < kRampa; ++q) {
+        EXPECT_LE(std::abs(depois[q * 2]), 0.2f) << q;
+    }
+    float resto = 0;
+    for (std::size_t i = kRampa * 2; i < depois.size(); ++i) {
+        resto = std::max(resto, std::abs(depois[i]));
+    }
+    EXPECT_EQ(resto, 0.0f);
+}
+
 // Odd input never crashes and always ends.
 TEST_F(Voz, EntradasEstranhas) {
     auto voz = FFabrica.Criar();
