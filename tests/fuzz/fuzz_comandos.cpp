@@ -1,0 +1,51 @@
+// Command bodies as a phone could send them, through the programme's own
+// command handler on a fake device and clock: any JSON (or not JSON) is
+// answered or refused with a message, never a crash, and the state report
+// stays valid JSON.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+#include "programa/uAmbienteProgramacao.h"
+
+namespace {
+
+ljsn::teste::TAmbienteProgramacao& Ambiente() {
+    static auto* a = [] {
+        auto* r = new ljsn::teste::TAmbienteProgramacao();
+        r->CriarArquivos("musicas", {"m1.wav", "m2.wav"}, 2000);
+        r->CriarArquivos("propagandas", {"a1.wav"}, 1000);
+        r->Configurar([&](ljsn::TConfiguracoes& c) {
+            c.PastaMusicas = r->Pasta("musicas");
+            c.PastaPropagandas = r->Pasta("propagandas");
+            c.MusicasEntrePropagandas = 1;
+        });
+        r->Criar();
+        return r;
+    }();
+    return *a;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ATamanho) {
+    using namespace ljsn;
+    auto& a = Ambiente();
+    const std::string_view bruto(reinterpret_cast<const char*>(AData), ATamanho);
+    TJson dados = TJson::parse(bruto, nullptr, false);
+    if (!dados.is_object()) {
+        dados = TJson::object();
+    }
+    try {
+        (void)a.Programa->ExecutarComando("comando", dados);
+    } catch (const TErroComando&) {
+        // Refused with a message for the phone.
+    }
+    a.Avancar(300);
+    const std::string estado = a.Programa->ExecutarComando("estado", TJson{{"completo", true}});
+    if (!TJson::accept(estado)) {
+        std::abort();
+    }
+    return 0;
+}
