@@ -16,6 +16,7 @@
 #include "ambiente/uInstancia.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
+#include "ambiente/uServico.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
@@ -142,6 +143,11 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
             std::printf("Controle pelo celular: %s\n", programa.ErroCelular().c_str());
         }
         std::fflush(stdout);
+        // Under systemd: ready once the programme runs, and a watchdog fed
+        // by the tick, so a frozen main loop is restarted.
+        NotificarServico("READY=1");
+        const int watchdogMs = IntervaloWatchdogMs();
+        auto proximoWatchdog = std::chrono::steady_clock::now();
 
         const auto intervalo = std::chrono::milliseconds(kIntervaloTickMs);
         auto proximo = std::chrono::steady_clock::now() + intervalo;
@@ -152,12 +158,18 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
             if (agora >= proximo) {
                 programa.Tick();
                 som->VerificarContadores(relogio.Tique());
+                if (watchdogMs > 0 && agora >= proximoWatchdog) {
+                    NotificarServico("WATCHDOG=1");
+                    proximoWatchdog = agora + std::chrono::milliseconds(watchdogMs);
+                }
                 proximo += intervalo;
                 if (agora - proximo > std::chrono::seconds(1)) {
                     proximo = agora + intervalo;  // after a stall, do not run a burst of ticks
                 }
             }
         }
+        // The orderly end (settings saved, FIM logged) follows.
+        NotificarServico("STOPPING=1");
     }
     if (!sair.load()) {
         pthread_kill(sinaleiro.native_handle(), SIGTERM);

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zbar.h>
@@ -296,4 +299,41 @@ TEST(Binario, GravacaoQueFalhaEhAvisadaUmaVez) {
         ++n;
     }
     EXPECT_EQ(n, 1u) << log;
+}
+
+// Started as a systemd service: ready once the programme runs, the watchdog
+// fed by the tick, and the stop announced before the orderly end.
+TEST(Binario, AvisosAoGerenciadorDeServicos) {
+    TPastaTemporaria dados;
+    const std::string caminho = dados / "notify.sock";
+    const int s = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un endereco{};
+    endereco.sun_family = AF_UNIX;
+    std::snprintf(endereco.sun_path, sizeof endereco.sun_path, "%s", caminho.c_str());
+    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco), 0);
+    const auto receber = [s] {
+        pollfd p{s, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0) {
+            return std::string("(nada)");
+        }
+        char buf[256];
+        const ssize_t n = ::recv(s, buf, sizeof buf, 0);
+        return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string("(erro)");
+    };
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador"),
+                        "NOTIFY_SOCKET=" + caminho,
+                        "WATCHDOG_USEC=400000"});
+    EXPECT_EQ(receber(), "READY=1");
+    EXPECT_EQ(receber(), "WATCHDOG=1");
+    EXPECT_EQ(receber(), "WATCHDOG=1");
+    programa.Sinalizar(SIGTERM);
+    std::string m = receber();
+    while (m == "WATCHDOG=1") {
+        m = receber();
+    }
+    EXPECT_EQ(m, "STOPPING=1");
+    EXPECT_EQ(programa.Esperar(), 0);
+    EXPECT_NE(LerLogs(dados.Caminho()).find("[FIM]"), std::string::npos);
+    ::close(s);
 }
