@@ -52,7 +52,12 @@ TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCai
                 continue;
             }
             const std::string nome = Aparar(std::string_view(linha).substr(1, fecha - 1));
-            atual = nome.empty() ? nullptr : ini.SecaoMutavel(nome);
+            if (nome.empty()) {
+                // "[]" names nothing: what follows belongs nowhere.
+                atual = nullptr;
+                continue;
+            }
+            atual = ini.SecaoMutavel(nome);
             if (atual == nullptr) {
                 ini.FSecoes.push_back({nome, {}});
                 atual = &ini.FSecoes.back();
