@@ -161,6 +161,7 @@ const std::vector<TChave>& TabelaChaves() {
                                     : FormatarDecimal(c.ReferenciaVolume, 2, 2);
                      }});
         t.push_back(Texto("Geral", "ReferenciaNome", &TConf::ReferenciaNome));
+        t.push_back(Inteiro("Geral", "SilencioMaximo", &TConf::SilencioMaximo, std::pair{0, 3600}));
         t.push_back(Texto("Locutor", "NomeEmpresa", &TConf::NomeEmpresa));
         t.push_back(
             {"Locutor",

@@ -75,6 +75,9 @@ class TConfiguracoes {
     std::array<int, kTiposFala> VolumesFala = {80, 80, 80, 80, 80, 80, 80};
     std::vector<std::string> Mensagens;
     int MinutosEntreMensagens = 15;
+    // Seconds of output below -60 dBFS while playing before the item is
+    // skipped (dead air); 0 = never.
+    int SilencioMaximo = 20;
 
     // Reads config.ini and mensagens.txt from PastaDados. Never fails: what
     // cannot be read keeps its current value.

@@ -23,7 +23,10 @@ TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCai
         if (bruta.size() > kMaxLinha || bruta.find('\0') != std::string::npos) {
             continue;
         }
-        const std::string utf8 = GarantirUtf8(bruta);
+        std::string utf8 = GarantirUtf8(bruta);
+        if (ComecaCom(utf8, "\xEF\xBB\xBF")) {
+            utf8.erase(0, 3);  // a stray byte-order mark means nothing mid-file
+        }
         const std::string linha = Aparar(utf8);
         if (linha.empty()) {
             continue;

@@ -235,6 +235,8 @@ void TPrograma::ExecutarTick() {
         Parar();
     }
 
+    VigiarSilencio();
+
     // The end of the current item.
     if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
         if (const std::string erro = FPlayer->ErroLeitura(); !erro.empty()) {
@@ -302,6 +304,33 @@ void TPrograma::SalvarVolumeSePendente() {
     } catch (const std::exception& e) {
         GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
     }
+}
+
+void TPrograma::VigiarSilencio() {
+    // The mixer's peak since the last tick; a device that cannot tell says
+    // nothing and is never judged.
+    const auto resposta = FDispositivo.Enviar("status saida level");
+    if (!resposta || FConfig->SilencioMaximo <= 0 || !EstaTocando() || FNoticiasNoAr ||
+        FPlayer->Estado() != TEstadoPlayer::epTocando) {
+        FSilencioMs = 0;
+        return;
+    }
+    // -60 dBFS is 1000 millionths of full scale.
+    if (LerInteiroOu(*resposta, 0) >= 1000) {
+        FSilencioMs = 0;
+        return;
+    }
+    FSilencioMs += kIntervaloTickMs;
+    if (FSilencioMs < static_cast<std::uint32_t>(FConfig->SilencioMaximo) * 1000u) {
+        return;
+    }
+    FSilencioMs = 0;
+    ++FSilencios;
+    GravarLogFmt("SILENCIO",
+                 "%d s sem som: pulando %s",
+                 FConfig->SilencioMaximo,
+                 std::filesystem::path(FPlayer->Arquivo()).filename().string());
+    Proxima();
 }
 
 }  // namespace ljsn

@@ -199,6 +199,7 @@ class TPrograma {
     std::int32_t Duracao() const { return FDuracao; }
     bool EstaPausado();
     bool EstaTocando();
+    int Silencios() const { return FSilencios; }
 
   private:
     // Start-up, tick, shutdown.
@@ -207,6 +208,7 @@ class TPrograma {
     void AplicarConfiguracoes();
     void SalvarVolumeSePendente();
     static constexpr std::uint32_t kEsperaSemMusicaMs = 30000;
+    void VigiarSilencio();
     static constexpr std::uint32_t kEsperaSalvarVolumeMs = 2000;
 
     // The queue.
@@ -299,6 +301,10 @@ class TPrograma {
     // two seconds, however often it changes meanwhile.
     // Songs that failed to open in a row; once every song failed, the
     // programme waits and looks at the folder again every 30 s.
+    // Dead air: how long the output has been below -60 dBFS while playing,
+    // and how many items were skipped for it.
+    std::uint32_t FSilencioMs = 0;
+    int FSilencios = 0;
     int FFalhasMusica = 0;
     bool FSemMusica = false;
     std::uint32_t FSemMusicaDesde = 0;

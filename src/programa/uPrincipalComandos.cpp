@@ -183,6 +183,7 @@ std::string TPrograma::MontarEstado(bool ACompleto, const std::string& AMensagem
     e["locutor"] = FLocutor->TextoAtual();
     e["aseguir"] = FTextosStatus[3];
     e["info"] = parado ? std::string() : FInfo;
+    e["silencios"] = FSilencios;
     if (!AMensagem.empty()) {
         e["mensagem"] = AMensagem;
     }

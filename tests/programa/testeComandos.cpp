@@ -55,7 +55,8 @@ TEST_F(Comandos, EstadoNaOrdem) {
                                         "volume",
                                         "locutor",
                                         "aseguir",
-                                        "info"}));
+                                        "info",
+                                        "silencios"}));
     EXPECT_EQ(e["situacao"], "parado");
     EXPECT_EQ(e["faixa"], "");
     EXPECT_EQ(e["aseguir"], "Propaganda em 3 músicas");

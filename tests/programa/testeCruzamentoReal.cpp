@@ -125,3 +125,57 @@ TEST_F(CruzamentoReal, ArquivoDanificadoEhRegistrado) {
     Rodar(3500);
     EXPECT_EQ(A.LinhasDoLog("ERRO").size(), 1u) << A.Log();
 }
+
+// Dead air: a file that goes digitally silent is skipped after SilencioMaximo
+// seconds and logged; a quiet passage above -60 dBFS is never skipped; 0
+// switches the guard off.
+TEST_F(CruzamentoReal, SilencioEhPulado) {
+    struct TCaso {
+        const char* Nome;
+        double AmplitudeMeio;  // of the middle file; 0 = digital silence
+        int SilencioMaximo;
+        bool Pula;
+    };
+    const TCaso casos[] = {
+        {"silencio digital", 0.0, 5, true},
+        {"passagem baixa acima de -60 dBFS", 0.0016, 5, false},
+        {"guarda desligada", 0.0, 0, false},
+    };
+    for (const auto& caso : casos) {
+        SCOPED_TRACE(caso.Nome);
+        TAmbienteProgramacao a;
+        const std::string pasta = a.Pasta("musicas");
+        GerarTom(pasta + "/a-tom.wav", 2, 440, 0.3, {"-c:a", "pcm_s16le"});
+        GerarTom(pasta + "/b-meio.wav", 20, 440, caso.AmplitudeMeio, {"-c:a", "pcm_f32le"});
+        GerarTom(pasta + "/c-tom.wav", 2, 660, 0.3, {"-c:a", "pcm_s16le"});
+        a.Configurar([&](TConfiguracoes& c) {
+            c.PastaMusicas = pasta;
+            c.TransicaoSegundos = 0;
+            c.VolumeAutomatico = false;
+            c.HoraCerta = false;
+            c.DatasAtivas = "";
+            c.MinutosEntreMensagens = 0;
+            c.SilencioMaximo = caso.SilencioMaximo;
+        });
+        TMotor motor;
+        TSaidaOffline saida{motor};
+        {
+            TPrograma& p = a.Construir(motor, a.Voz);
+            p.Tocar();
+            a.Avancar(8500, [&] { saida.RenderizarQuadros(kQuadrosTick, 1024); });
+            const auto linhas = a.LinhasDoLog("SILENCIO");
+            if (caso.Pula) {
+                ASSERT_EQ(linhas.size(), 1u) << a.Log();
+                EXPECT_NE(linhas[0].find("5 s sem som: pulando b-meio.wav"), std::string::npos)
+                    << linhas[0];
+                EXPECT_EQ(p.Titulo(), "c-tom");
+                EXPECT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["silencios"],
+                          1);
+            } else {
+                EXPECT_TRUE(linhas.empty()) << a.Log();
+                EXPECT_EQ(p.Titulo(), "b-meio");
+            }
+            a.Programa.reset();
+        }
+    }
+}

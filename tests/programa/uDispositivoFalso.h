@@ -72,6 +72,8 @@ class TDispositivoFalso final : public IDispositivoMidia {
                                                                                    : "stopped");
                     case TComandoTexto::TStatus::stErro:
                         return std::string();  // files here never break
+                    case TComandoTexto::TStatus::stNivel:
+                        return std::nullopt;
                 }
                 break;
             case V::cvTocar:

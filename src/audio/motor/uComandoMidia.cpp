@@ -108,6 +108,8 @@ std::optional<TComandoTexto> InterpretarComando(std::string_view AComando) {
             c.Status = TComandoTexto::TStatus::stPosicao;
         } else if (palavra(2, "error")) {
             c.Status = TComandoTexto::TStatus::stErro;
+        } else if (palavra(2, "level")) {
+            c.Status = TComandoTexto::TStatus::stNivel;
         } else {
             return std::nullopt;
         }

@@ -21,7 +21,7 @@ struct TComandoTexto {
         cvPosicionar,  // seek A to N|start|end
         cvVolume       // setaudio A volume to N
     };
-    enum class TStatus : std::uint8_t { stDuracao, stModo, stPosicao, stErro };
+    enum class TStatus : std::uint8_t { stDuracao, stModo, stPosicao, stErro, stNivel };
     enum class TAlvo : std::uint8_t { taNumero, taInicio, taFim };
 
     TVerbo Verbo = TVerbo::cvTocar;

@@ -255,6 +255,12 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
         return std::string();
     }
 
+    if (AComando.Verbo == V::cvStatus && AComando.Status == TComandoTexto::TStatus::stNivel &&
+        AComando.Alias == "saida") {
+        // The output's peak since the last query, in millionths of full scale.
+        const float pico = FPicoSaida.exchange(0.0f, std::memory_order_relaxed);
+        return std::to_string(static_cast<long long>(std::lround(pico * 1e6f)));
+    }
     auto it = FAliases.find(AComando.Alias);
     if (it == FAliases.end()) {
         return std::nullopt;
@@ -282,6 +288,8 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
                         return std::string("playing");
                     }
                     return std::string("stopped");
+                case TComandoTexto::TStatus::stNivel:
+                    return std::nullopt;
                 case TComandoTexto::TStatus::stErro:
                     // "MS TEXT" once the stream ended on an error, else empty.
                     if (a.ErroLeitura && a.ErroLeitura->Houve.load(std::memory_order_acquire)) {
@@ -642,13 +650,20 @@ void TMotor::RenderizarBloco(float* ASaida, std::size_t AQuadros) {
     }
     MisturarFala(mistura, AQuadros);
     std::uint64_t saturadas = 0;
+    float pico = 0.0f;
     for (std::size_t i = 0; i < AQuadros * 2; ++i) {
         float v = mistura[i];
         if (v > 1.0f || v < -1.0f) {
             ++saturadas;
             v = std::clamp(v, -1.0f, 1.0f);
         }
+        pico = std::max(pico, std::abs(v));
         ASaida[i] = v;
+    }
+    // The running peak the main thread takes (and resets) for the dead-air
+    // guard: only this thread raises it.
+    if (pico > FPicoSaida.load(std::memory_order_relaxed)) {
+        FPicoSaida.store(pico, std::memory_order_relaxed);
     }
     if (saturadas > 0) {
         FSaturadas.fetch_add(saturadas, std::memory_order_relaxed);

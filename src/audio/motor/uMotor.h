@@ -196,6 +196,7 @@ class TMotor final : public IDispositivoMidia {
     std::atomic<int> FFalasPendentes{0};
     std::atomic<std::uint64_t> FFaltas{0};
     std::atomic<std::uint64_t> FSaturadas{0};
+    std::atomic<float> FPicoSaida{0.0f};
     std::atomic<std::uint64_t> FGravacaoPerdida{0};
     std::atomic<TGravadorWav*> FGravador{nullptr};
 
