@@ -8,7 +8,7 @@ CONSTRUCAO := build
 CONSTRUCAO_RUN := build-release
 CMAKE_COMUM := -G Ninja -DLJSN_TESTES=ON
 
-.PHONY: run install test test-asan test-tsan bench fuzz construir dependencias dependencias-testes formatar limpar
+.PHONY: run install pacote test test-asan test-tsan bench fuzz construir dependencias dependencias-testes formatar limpar
 
 dependencias:
 	@scripts/instalar-dependencias.sh construir
@@ -31,6 +31,14 @@ install: dependencias
 		-DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	@cmake --build $(CONSTRUCAO_RUN) -j $(NUCLEOS)
 	@cmake --install $(CONSTRUCAO_RUN)
+
+# A Debian package (build-release/lojasonorante_VERSION_ARCH.deb).
+pacote: dependencias
+	@cmake -S . -B $(CONSTRUCAO_RUN) -G Ninja -DCMAKE_BUILD_TYPE=Release -DLJSN_TESTES=OFF \
+		-DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	@cmake --build $(CONSTRUCAO_RUN) -j $(NUCLEOS)
+	@cd $(CONSTRUCAO_RUN) && cpack -G DEB
+	@ls $(CONSTRUCAO_RUN)/*.deb
 
 construir: dependencias-testes
 	@cmake -S . -B $(CONSTRUCAO) $(CMAKE_COMUM) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

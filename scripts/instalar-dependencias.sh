@@ -13,7 +13,7 @@ construir=(
     libsdl2-dev libespeak-ng-dev espeak-ng libtag1-dev
     qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-material-design-icons-iconfont
     libcpp-httplib-dev libpcre2-dev nlohmann-json3-dev libcurl4-openssl-dev
-    libqrencode-dev
+    libqrencode-dev dpkg-dev
 )
 testes=(
     libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev clang-format python3
