@@ -162,6 +162,14 @@ std::string ChaveOrdenacao(std::string_view ATexto) {
     r.reserve(ATexto.size());
     std::size_t i = 0;
     while (i < ATexto.size()) {
+        const auto c = static_cast<unsigned char>(ATexto[i]);
+        if (c < 0x80) {
+            // Most paths are plain ASCII: no decoding needed.
+            r.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A'))
+                                             : static_cast<char>(c));
+            ++i;
+            continue;
+        }
         AcrescentarCodigo(r, SemAcento(MinusculaCodigo(LerCodigo(ATexto, i))));
     }
     return r;

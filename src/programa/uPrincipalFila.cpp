@@ -23,11 +23,6 @@ std::string NomeExibicao(const std::string& ACaminho) {
 
 namespace {
 
-bool ExtensaoAceita(const fs::path& ACaminho) {
-    const std::string ext = MinusculasAZ(ACaminho.extension().string());
-    return ext == ".mp3" || ext == ".wav" || ext == ".wma";
-}
-
 // The index after AIndice in a rotation of ATamanho (> 0) items.
 int Seguinte(int AIndice, std::size_t ATamanho) {
     return (AIndice + 1) % static_cast<int>(ATamanho);
@@ -40,52 +35,6 @@ bool VinhetaUsavel(const std::string& ACaminho) {
 }
 
 }  // namespace
-
-std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas) {
-    std::vector<std::string> arquivos;
-    std::error_code erro;
-    if (APasta.empty() || !fs::is_directory(APasta, erro)) {
-        return arquivos;
-    }
-    // Folder links are followed, each real folder visited once, so a link
-    // loop ends instead of spinning.
-    std::set<std::pair<dev_t, ino_t>> visitadas;
-    std::vector<fs::path> pendentes{fs::path(APasta)};
-    while (!pendentes.empty()) {
-        const fs::path pasta = std::move(pendentes.back());
-        pendentes.pop_back();
-        struct stat info {};
-        if (::stat(pasta.c_str(), &info) != 0 ||
-            !visitadas.insert({info.st_dev, info.st_ino}).second) {
-            continue;
-        }
-        fs::directory_iterator it(pasta, fs::directory_options::skip_permission_denied, erro);
-        if (erro) {
-            continue;  // unreadable: skipped
-        }
-        for (const fs::directory_entry& entrada : it) {
-            std::error_code e;
-            if (entrada.is_directory(e)) {
-                if (ASubpastas) {
-                    pendentes.push_back(entrada.path());
-                }
-            } else if (entrada.is_regular_file(e) && ExtensaoAceita(entrada.path())) {
-                arquivos.push_back(entrada.path().string());
-            }
-        }
-    }
-    // By path, without regard to case or accents; the raw path breaks ties.
-    std::vector<std::pair<std::string, std::string>> chaves;
-    chaves.reserve(arquivos.size());
-    for (auto& a : arquivos) {
-        chaves.emplace_back(ChaveOrdenacao(a), std::move(a));
-    }
-    std::sort(chaves.begin(), chaves.end());
-    for (std::size_t i = 0; i < chaves.size(); ++i) {
-        arquivos[i] = std::move(chaves[i].second);
-    }
-    return arquivos;
-}
 
 void TPrograma::ListarArquivos(const std::string& APasta, std::vector<std::string>& ALista) {
     ALista = ListarArquivosDaPasta(APasta, FConfig->IncluirSubpastas);

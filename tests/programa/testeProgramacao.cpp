@@ -222,3 +222,34 @@ TEST_F(Programacao, TextosDeStatus) {
     EXPECT_EQ(p.TextosStatus()[3], "Intervalo comercial  ·  Notícias em 1 música");
     EXPECT_EQ(A.Visao.Status, p.TextosStatus());
 }
+
+// The folder listing: accepted types in any case, subfolders when asked,
+// folder links followed once (a loop ends), file links listed, sorted by
+// path without regard to case or accents.
+TEST(Listagem, ArvoreComLinksEAcentos) {
+    TPastaTemporaria t;
+    const std::string raiz = t / "musicas";
+    for (const char* f : {"b.mp3",
+                          "Água.WAV",
+                          "agua2.wma",
+                          "capa.jpg",
+                          "sub/c.Mp3",
+                          "sub/z/Ébano.mp3",
+                          "sub/z/leia.txt"}) {
+        EscreverArquivo(raiz + "/" + f, "x");
+    }
+    std::filesystem::create_directory_symlink(raiz, raiz + "/sub/laco");
+    std::filesystem::create_symlink(raiz + "/b.mp3", raiz + "/sub/atalho.mp3");
+    const auto nomes = [&](bool ASubpastas) {
+        std::vector<std::string> r;
+        for (const auto& a : ListarArquivosDaPasta(raiz, ASubpastas)) {
+            r.push_back(a.substr(raiz.size() + 1));
+        }
+        return r;
+    };
+    EXPECT_EQ(
+        nomes(true),
+        (V{"Água.WAV", "agua2.wma", "b.mp3", "sub/atalho.mp3", "sub/c.Mp3", "sub/z/Ébano.mp3"}));
+    EXPECT_EQ(nomes(false), (V{"Água.WAV", "agua2.wma", "b.mp3"}));
+    EXPECT_TRUE(ListarArquivosDaPasta(t / "nao-existe", true).empty());
+}
