@@ -23,10 +23,8 @@ TArquivoIni TArquivoIni::Interpretar(std::string_view ATexto, bool AChavesComCai
         if (bruta.size() > kMaxLinha || bruta.find('\0') != std::string::npos) {
             continue;
         }
-        std::string utf8 = GarantirUtf8(bruta);
-        if (ComecaCom(utf8, "\xEF\xBB\xBF")) {
-            utf8.erase(0, 3);  // a stray byte-order mark means nothing mid-file
-        }
+        // A stray byte-order mark (U+FEFF) means nothing inside the file.
+        const std::string utf8 = SubstituirTudo(GarantirUtf8(bruta), "\xEF\xBB\xBF", "");
         const std::string linha = Aparar(utf8);
         if (linha.empty()) {
             continue;
