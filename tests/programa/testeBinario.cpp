@@ -337,3 +337,29 @@ TEST(Binario, AvisosAoGerenciadorDeServicos) {
     EXPECT_NE(LerLogs(dados.Caminho()).find("[FIM]"), std::string::npos);
     ::close(s);
 }
+
+// Dead air in real time: the headless program on the dummy driver skips a
+// file that went silent after SilencioMaximo seconds and says so.
+TEST(Binario, SilencioEmTempoReal) {
+    TPastaTemporaria dados;
+    const std::string musicas = dados / "musicas";
+    GerarTom(musicas + "/a-tom.wav", 1, 440, 0.3, {"-c:a", "pcm_s16le"});
+    GerarTom(musicas + "/b-mudo.wav", 60, 440, 0.0, {"-c:a", "pcm_s16le"});
+    GerarTom(musicas + "/c-tom.wav", 1, 660, 0.3, {"-c:a", "pcm_s16le"});
+    EscreverArquivo(dados / "config.ini",
+                    "[Geral]\r\nPastaMusicas=" + musicas +
+                        "\r\nTransicaoSegundos=0\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=0\r\n"
+                        "SilencioMaximo=3\r\n[Locutor]\r\nHoraCerta=0\r\n[Datas]\r\nAtivas=\r\n");
+    const auto inicio = std::chrono::steady_clock::now();
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador"), "SDL_AUDIODRIVER=dummy"});
+    const std::string silencio = programa.LerAte("[SILENCIO]");
+    const double segundos =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+    EXPECT_NE(silencio.find("3 s sem som: pulando b-mudo.wav"), std::string::npos) << silencio;
+    // One second of tone, then three of silence.
+    EXPECT_GE(segundos, 3.5);
+    EXPECT_NE(programa.LerAte("[TOCANDO]").find("c-tom.wav"), std::string::npos);
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
+}
