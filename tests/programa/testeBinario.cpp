@@ -363,3 +363,51 @@ TEST(Binario, SilencioEmTempoReal) {
     programa.Sinalizar(SIGTERM);
     EXPECT_EQ(programa.Esperar(), 0);
 }
+
+// Files changing under a running programme: the next song deleted is
+// skipped with one error line, a song replaced under the same name plays
+// the new file, and the day goes on.
+TEST(Binario, ArquivosMudamDuranteOPrograma) {
+    TPastaTemporaria dados;
+    const std::string musicas = dados / "musicas";
+    GerarTom(musicas + "/a.wav", 1, 440, 0.3, {"-c:a", "pcm_s16le"});
+    GerarTom(musicas + "/b.wav", 1, 550, 0.3, {"-c:a", "pcm_s16le"});
+    GerarTom(musicas + "/c.wav", 1, 660, 0.3, {"-c:a", "pcm_s16le"});
+    EscreverArquivo(dados / "config.ini",
+                    "[Geral]\r\nPastaMusicas=" + musicas +
+                        "\r\nTransicaoSegundos=0\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=0\r\n"
+                        "[Locutor]\r\nHoraCerta=0\r\n[Datas]\r\nAtivas=\r\n");
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
+                       {"LJSN_EDGE=" + (dados / "sem-navegador"), "SDL_AUDIODRIVER=dummy"});
+    ASSERT_NE(programa.LerAte("[TOCANDO]").find("a.wav"), std::string::npos);
+    std::filesystem::remove(musicas + "/b.wav");
+    GerarTom(musicas + "/novo.wav", 2, 880, 0.3, {"-c:a", "pcm_s16le"});
+    std::filesystem::rename(musicas + "/novo.wav", musicas + "/c.wav");
+    const std::string erro = programa.LerAte("[ERRO]");
+    EXPECT_NE(erro.find("nao foi possivel tocar: " + musicas + "/b.wav"), std::string::npos)
+        << erro;
+    EXPECT_NE(programa.LerAte("[TOCANDO]").find("c.wav"), std::string::npos);
+    // The replaced file is the new one: two seconds, not one.
+    EXPECT_NE(programa.LerAte("[TOCANDO]").find("a.wav"), std::string::npos);
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
+    const std::string log = LerLogs(dados.Caminho());
+    const auto c = log.find("c.wav");
+    ASSERT_NE(c, std::string::npos);
+    const auto a = log.find("[TOCANDO]  musica 1/3: a.wav", c);
+    ASSERT_NE(a, std::string::npos) << log;
+    // Timestamps: the replaced c.wav lasted about 2 s.
+    const auto horaC = log.rfind('\n', c);
+    const auto horaA = log.rfind('\n', a);
+    const auto segundos = [&log](std::size_t AInicioLinha) {
+        // "AAAA-MM-DD HH:MM:SS.mmm"
+        const std::string h = log.substr(AInicioLinha + 12, 12);
+        return std::stoi(h.substr(0, 2)) * 3600.0 + std::stoi(h.substr(3, 2)) * 60.0 +
+               std::stod(h.substr(6));
+    };
+    double duracao = segundos(horaA) - segundos(horaC);
+    if (duracao < 0) {
+        duracao += 86400;  // midnight in between
+    }
+    EXPECT_GE(duracao, 1.8) << log;
+}
