@@ -137,8 +137,8 @@ std::string PastaConfigBase() {
     return ComBarra(base);
 }
 
-// A path for the Exec key of a desktop entry: quoted, with the characters
-// the specification reserves escaped.
+// A path for the Exec key of a desktop entry: quoted, with the quote, the
+// backtick, the dollar sign and the backslash escaped, as that key requires.
 std::string CitarExec(const std::string& ACaminho) {
     std::string r = "\"";
     for (const char c : ACaminho) {

@@ -163,6 +163,25 @@ QPushButton* Botao(QWidget* APai,
     return b;
 }
 
+// A row with a tick box, carrying its settings key.
+void ItemMarcavel(QListWidget* ALista, const QString& ANome, const QString& AChave) {
+    auto* item = new QListWidgetItem(ANome, ALista);
+    item->setData(Qt::UserRole, AChave);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+}
+
+// The keys of the ticked rows, in row order.
+std::vector<std::string> ChavesMarcadas(const QListWidget* ALista) {
+    std::vector<std::string> chaves;
+    for (int i = 0; i < ALista->count(); ++i) {
+        if (ALista->item(i)->checkState() == Qt::Checked) {
+            chaves.push_back(S(ALista->item(i)->data(Qt::UserRole).toString()));
+        }
+    }
+    return chaves;
+}
+
 template <typename T>
 T* Nomear(T* AControle, const char* ANome) {
     AControle->setObjectName(QString::fromLatin1(ANome));
@@ -622,15 +641,10 @@ void TfrmConfig::MontarDatas() {
     lstDatas = Nomear(new QListWidget(a), "lstDatas");
     lstDatas->setGeometry(16, 82, 300, 208);
     for (const auto& d : ListaDatas()) {
-        auto* item = new QListWidgetItem(Q(d.Nome), lstDatas);
-        item->setData(Qt::UserRole, Q(d.Chave));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
+        ItemMarcavel(lstDatas, Q(d.Nome), Q(d.Chave));
     }
-    auto* aniversario = new QListWidgetItem(QStringLiteral("Aniversário da loja"), lstDatas);
-    aniversario->setData(Qt::UserRole, QString::fromLatin1(kChaveAniversario));
-    aniversario->setFlags(aniversario->flags() | Qt::ItemIsUserCheckable);
-    aniversario->setCheckState(Qt::Unchecked);
+    ItemMarcavel(
+        lstDatas, QStringLiteral("Aniversário da loja"), QString::fromLatin1(kChaveAniversario));
     Texto(a, 332, 82, QStringLiteral("Aniversário da loja (dd/mm)"));
     edtAniversario = Nomear(Edicao(a, 332, 102, 90, QStringLiteral("dd/mm")), "edtAniversario");
     Texto(a, 332, 138, QStringLiteral("Lembrar quantos dias antes"));
@@ -689,10 +703,8 @@ void TfrmConfig::MontarNoticias() {
     lstAssuntos = Nomear(new QListWidget(a), "lstAssuntos");
     lstAssuntos->setGeometry(16, 136, 260, 176);
     for (const auto& assunto : TabelaAssuntos) {
-        auto* item = new QListWidgetItem(QString::fromUtf8(assunto.Nome), lstAssuntos);
-        item->setData(Qt::UserRole, QString::fromUtf8(assunto.Chave));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
+        ItemMarcavel(
+            lstAssuntos, QString::fromUtf8(assunto.Nome), QString::fromUtf8(assunto.Chave));
     }
     Texto(a, 300, 136, QStringLiteral("Notícias a cada (músicas)"));
     spnNoticiasCada = Nomear(Giro(a, 300, 156, 1, 20), "spnNoticiasCada");
@@ -926,12 +938,7 @@ void TfrmConfig::CopiarPara(TConfiguracoes& AConfig) const {
         c.VolumesFala[IndiceFala(kFalasDasLinhas[i])] = FTrilhas[i + 2]->value();
     }
 
-    std::vector<std::string> datas;
-    for (int i = 0; i < lstDatas->count(); ++i) {
-        if (lstDatas->item(i)->checkState() == Qt::Checked) {
-            datas.push_back(S(lstDatas->item(i)->data(Qt::UserRole).toString()));
-        }
-    }
+    const std::vector<std::string> datas = ChavesMarcadas(lstDatas);
     c.DatasAtivas =
         static_cast<int>(datas.size()) == lstDatas->count() ? std::string("*") : Juntar(datas, ",");
     c.Aniversario = Aparado(edtAniversario);
@@ -955,23 +962,22 @@ void TfrmConfig::CopiarPara(TConfiguracoes& AConfig) const {
 }
 
 std::string TfrmConfig::AssuntosMarcados() const {
-    std::vector<std::string> chaves;
-    for (int i = 0; i < lstAssuntos->count(); ++i) {
-        if (lstAssuntos->item(i)->checkState() == Qt::Checked) {
-            chaves.push_back(S(lstAssuntos->item(i)->data(Qt::UserRole).toString()));
-        }
+    return Juntar(ChavesMarcadas(lstAssuntos), ",");
+}
+
+void TfrmConfig::MostrarMensagem(QMessageBox::Icon AIcone, const QString& ATexto) {
+    FUltimoAviso = ATexto;
+    if (FAvisar) {
+        FAvisar(ATexto);
+        return;
     }
-    return Juntar(chaves, ",");
+    QMessageBox caixa(AIcone, windowTitle(), ATexto, QMessageBox::Ok, this);
+    caixa.exec();
 }
 
 void TfrmConfig::Avisar(int AAba, QWidget* AFoco, const QString& ATexto) {
     FAbas->setCurrentIndex(AAba);
-    FUltimoAviso = ATexto;
-    if (FAvisar) {
-        FAvisar(ATexto);
-    } else {
-        QMessageBox::warning(this, windowTitle(), ATexto);
-    }
+    MostrarMensagem(QMessageBox::Warning, ATexto);
     if (AFoco != nullptr) {
         AFoco->setFocus();
     }
@@ -1027,15 +1033,11 @@ bool TfrmConfig::Salvar() {
         novo.Salvar();
     } catch (const std::exception& e) {
         GravarLog("ERRO", std::string("configuracoes nao salvas: ") + e.what());
-        FUltimoAviso = QStringLiteral(
-                           "Não foi possível salvar as configurações (%1). Nada foi alterado; "
+        MostrarMensagem(
+            QMessageBox::Critical,
+            QStringLiteral("Não foi possível salvar as configurações (%1). Nada foi alterado; "
                            "confira o espaço em disco e a permissão da pasta %2 e tente de novo.")
-                           .arg(QString::fromLocal8Bit(e.what()), Q(PastaDados()));
-        if (FAvisar) {
-            FAvisar(FUltimoAviso);
-        } else {
-            QMessageBox::critical(this, windowTitle(), FUltimoAviso);
-        }
+                .arg(QString::fromLocal8Bit(e.what()), Q(PastaDados())));
         return false;
     }
     FConfig = novo;
@@ -1167,6 +1169,7 @@ void TfrmConfig::OuvirVolume(int ALinha) {
         FVozTeste->Cancelar();
     }
     std::string arquivo;
+    QString semArquivo;
     if (ALinha == 0) {
         const std::string pasta = S(edtPropagandas->text());
         if (PastaExiste(pasta)) {
@@ -1175,24 +1178,15 @@ void TfrmConfig::OuvirVolume(int ALinha) {
                 arquivo = arquivos.front();
             }
         }
-        if (arquivo.empty()) {
-            FUltimoAviso =
-                QStringLiteral("Escolha a pasta das propagandas (aba Músicas) para ouvir.");
-        }
+        semArquivo = QStringLiteral("Escolha a pasta das propagandas (aba Músicas) para ouvir.");
     } else {
         const std::string antes = Aparado(edtVinhetaAntes);
         const std::string depois = Aparado(edtVinhetaDepois);
         arquivo = ArquivoExiste(antes) ? antes : ArquivoExiste(depois) ? depois : std::string();
-        if (arquivo.empty()) {
-            FUltimoAviso = QStringLiteral("Escolha uma vinheta (aba Som) para ouvir.");
-        }
+        semArquivo = QStringLiteral("Escolha uma vinheta (aba Som) para ouvir.");
     }
     if (arquivo.empty()) {
-        if (FAvisar) {
-            FAvisar(FUltimoAviso);
-        } else {
-            QMessageBox::information(this, windowTitle(), FUltimoAviso);
-        }
+        MostrarMensagem(QMessageBox::Information, semArquivo);
         return;
     }
     if (!FPlayerTeste) {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFutureWatcher>
+#include <QMessageBox>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -128,6 +129,8 @@ class TfrmConfig : public QDialog {
     void MontarCelular();
     void Carregar();
     void CopiarPara(TConfiguracoes& AConfig) const;
+    // A message box, or the tests' hook; the text is kept in FUltimoAviso.
+    void MostrarMensagem(QMessageBox::Icon AIcone, const QString& ATexto);
     void Avisar(int AAba, QWidget* AFoco, const QString& ATexto);
     void EscolherPasta(QLineEdit* AEdit);
     void EscolherVinheta(QLineEdit* AEdit);

@@ -17,6 +17,7 @@
 #include "apoio/uPastaTemporaria.h"
 #include "comum/uArquivoTexto.h"
 #include "falas/uChamadas.h"
+#include "janelas/uApoioJanelas.h"
 #include "janelas/uFrmChamadas.h"
 #include "janelas/uTemas.h"
 
@@ -24,20 +25,6 @@ using namespace ljsn;
 using namespace ljsn::teste;
 
 namespace {
-
-void GarantirAplicacao() {
-    static int argc = 1;
-    static char nome[] = "testes_janelas";
-    static char* argv[] = {nome, nullptr};
-    if (QApplication::instance() == nullptr) {
-        new QApplication(argc, argv);
-    }
-}
-
-std::string Artefatos() {
-    std::filesystem::create_directories(LJSN_ARTEFATOS);
-    return std::string(LJSN_ARTEFATOS) + "/";
-}
 
 std::string Bytes(const std::string& ACaminho) {
     std::ifstream f(ACaminho, std::ios::binary);

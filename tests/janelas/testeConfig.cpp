@@ -26,6 +26,7 @@
 #include "apoio/uServidorFixtures.h"
 #include "controle/uControleRemoto.h"
 #include "falas/uDatas.h"
+#include "janelas/uApoioJanelas.h"
 #include "janelas/uFrmConfig.h"
 #include "janelas/uFrmPrincipal.h"
 #include "janelas/uNovidades.h"
@@ -39,20 +40,6 @@ using namespace ljsn::teste;
 namespace fs = std::filesystem;
 
 namespace {
-
-void GarantirAplicacao() {
-    static int argc = 1;
-    static char nome[] = "testes_janelas";
-    static char* argv[] = {nome, nullptr};
-    if (QApplication::instance() == nullptr) {
-        new QApplication(argc, argv);
-    }
-}
-
-std::string Artefatos() {
-    fs::create_directories(LJSN_ARTEFATOS);
-    return std::string(LJSN_ARTEFATOS) + "/";
-}
 
 std::string LerArquivo(const std::string& ACaminho) {
     std::ifstream f(ACaminho, std::ios::binary);

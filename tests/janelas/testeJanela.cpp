@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "apoio/uMidia.h"
+#include "janelas/uApoioJanelas.h"
 #include "janelas/uComponentes.h"
 #include "janelas/uFrmPrincipal.h"
 #include "janelas/uNovidades.h"
@@ -24,20 +25,6 @@ using namespace ljsn;
 using namespace ljsn::teste;
 
 namespace {
-
-void GarantirAplicacao() {
-    static int argc = 1;
-    static char nome[] = "testes_janelas";
-    static char* argv[] = {nome, nullptr};
-    if (QApplication::instance() == nullptr) {
-        new QApplication(argc, argv);
-    }
-}
-
-std::string Artefatos() {
-    std::filesystem::create_directories(LJSN_ARTEFATOS);
-    return std::string(LJSN_ARTEFATOS) + "/";
-}
 
 // The window on the fake device and clock, offscreen; screenshots go to the
 // build's artifacts folder.

@@ -19,6 +19,7 @@
 
 #include "apoio/uRelogioFalso.h"
 #include "janelas/uAparencia.h"
+#include "janelas/uApoioJanelas.h"
 #include "janelas/uComponentes.h"
 #include "janelas/uFrmChamadas.h"
 #include "janelas/uFrmPrincipal.h"
@@ -31,20 +32,6 @@ using namespace ljsn;
 using namespace ljsn::teste;
 
 namespace {
-
-void GarantirAplicacao() {
-    static int argc = 1;
-    static char nome[] = "testes_janelas";
-    static char* argv[] = {nome, nullptr};
-    if (QApplication::instance() == nullptr) {
-        new QApplication(argc, argv);
-    }
-}
-
-std::string Artefatos() {
-    std::filesystem::create_directories(LJSN_ARTEFATOS);
-    return std::string(LJSN_ARTEFATOS) + "/";
-}
 
 void Foto(QWidget& AJanela, const std::string& ANome) {
     QApplication::processEvents();
