@@ -1,12 +1,18 @@
 #include "apoio/uProcesso.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "apoio/uPastaTemporaria.h"
 
 namespace ljsn::teste {
 
@@ -98,6 +104,34 @@ std::string TProcesso::LerAte(const std::string& ATrecho) {
             return {};
         }
     }
+}
+
+int ProcessosVivosNoGrupo(pid_t AGrupo) {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        const std::string nome = e.path().filename().string();
+        if (nome.find_first_not_of("0123456789") != std::string::npos ||
+            ::getpgid(std::stoi(nome)) != AGrupo) {
+            continue;
+        }
+        const std::string stat = LerArquivo(e.path().string() + "/stat");
+        const std::size_t fim = stat.rfind(')');
+        if (fim != std::string::npos && fim + 2 < stat.size() && stat[fim + 2] != 'Z') {
+            ++n;
+        }
+    }
+    return n;
+}
+
+bool EsperarGrupoVazio(pid_t AGrupo, int ASegundos) {
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(ASegundos);
+    while (ProcessosVivosNoGrupo(AGrupo) > 0) {
+        if (std::chrono::steady_clock::now() > limite) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
 }
 
 }  // namespace ljsn::teste

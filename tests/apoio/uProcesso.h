@@ -35,4 +35,12 @@ class TProcesso {
     int FEstado = 0;
 };
 
+// The live processes of a process group (a zombie has ended already; only its
+// parent, or the system's init, can still reap it).
+int ProcessosVivosNoGrupo(pid_t AGrupo);
+// A killed process takes a moment to finish exiting (a browser unmaps a lot
+// of memory): true once no live process is left in the group, false after
+// ASegundos.
+bool EsperarGrupoVazio(pid_t AGrupo, int ASegundos);
+
 }  // namespace ljsn::teste

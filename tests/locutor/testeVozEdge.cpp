@@ -14,6 +14,7 @@
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "apoio/uPastaTemporaria.h"
+#include "apoio/uProcesso.h"
 #include "apoio/uRelogioFalso.h"
 #include "apoio/uVozFalsa.h"
 #include "locutor/uLocutor.h"
@@ -406,38 +407,6 @@ bool EsperarPagina(TVozEdge& APonte) {
     return APonte.PaginaConectada();
 }
 
-// The live processes of a process group (a zombie has ended already; only
-// its parent, or the system's init, can still reap it).
-int ProcessosNoGrupo(pid_t AGrupo) {
-    int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-        const std::string nome = e.path().filename().string();
-        if (nome.find_first_not_of("0123456789") != std::string::npos ||
-            ::getpgid(std::stoi(nome)) != AGrupo) {
-            continue;
-        }
-        const std::string stat = LerArquivo(e.path().string() + "/stat");
-        const std::size_t fim = stat.rfind(')');
-        if (fim != std::string::npos && fim + 2 < stat.size() && stat[fim + 2] != 'Z') {
-            ++n;
-        }
-    }
-    return n;
-}
-
-// A killed process takes a moment to finish exiting (a browser unmaps a lot
-// of memory): true once no live process is left in the group, false after 10 s.
-bool GrupoTerminou(pid_t AGrupo) {
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ProcessosNoGrupo(AGrupo) > 0) {
-        if (std::chrono::steady_clock::now() > limite) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
 }  // namespace
 
 // Debian's real chromium: the page loads and polls; the browser killed while
@@ -453,7 +422,7 @@ TEST_F(LocutorNaPonte, ChromiumDeVerdadeMortoEReaberto) {
     const pid_t primeiro = Ponte().ProcessoNavegador();
     ASSERT_GT(primeiro, 0);
     ASSERT_TRUE(EsperarPagina(Ponte())) << Log();
-    EXPECT_GE(ProcessosNoGrupo(primeiro), 2);  // the browser and its helpers
+    EXPECT_GE(ProcessosVivosNoGrupo(primeiro), 2);  // the browser and its helpers
 
     FLocutor.Anunciar("Primeiro aviso.", TTipoFala::tfChamada);
     Tick(21);
@@ -468,7 +437,7 @@ TEST_F(LocutorNaPonte, ChromiumDeVerdadeMortoEReaberto) {
     Tick(21);
     const pid_t segundo = Ponte().ProcessoNavegador();
     EXPECT_NE(segundo, primeiro);
-    EXPECT_TRUE(GrupoTerminou(primeiro));
+    EXPECT_TRUE(EsperarGrupoVazio(primeiro, 10));
     ASSERT_TRUE(EsperarPagina(Ponte())) << Log();
     // The page waits up to 8 s for voices, then reports that there are none.
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -490,5 +459,5 @@ TEST_F(LocutorNaPonte, ChromiumDeVerdadeMortoEReaberto) {
     }
     EXPECT_EQ(prontas, 2u);
     TVozEdge::Finalizar();
-    EXPECT_TRUE(GrupoTerminou(segundo));
+    EXPECT_TRUE(EsperarGrupoVazio(segundo, 10));
 }

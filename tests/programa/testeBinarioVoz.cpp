@@ -39,38 +39,9 @@ pid_t GrupoDoNavegador(pid_t APrograma) {
     return 0;
 }
 
-// Live (not zombie) processes of a group.
-int VivosNoGrupo(pid_t AGrupo) {
-    int n = 0;
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-        const std::string nome = e.path().filename().string();
-        if (nome.find_first_not_of("0123456789") != std::string::npos ||
-            ::getpgid(std::stoi(nome)) != AGrupo) {
-            continue;
-        }
-        const std::string stat = LerArquivo(e.path().string() + "/stat");
-        const std::size_t fim = stat.rfind(')');
-        if (fim != std::string::npos && fim + 2 < stat.size() && stat[fim + 2] != 'Z') {
-            ++n;
-        }
-    }
-    return n;
-}
-
 bool EsperarLog(const std::string& ADados, const std::string& ATexto, int ASegundos) {
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(ASegundos);
     while (LerLogs(ADados).find(ATexto) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > limite) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
-
-bool EsperarGrupoVazio(pid_t AGrupo, int ASegundos) {
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(ASegundos);
-    while (VivosNoGrupo(AGrupo) > 0) {
         if (std::chrono::steady_clock::now() > limite) {
             return false;
         }
@@ -112,7 +83,7 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
             << LerLogs(dados.Caminho());
         const pid_t grupo = GrupoDoNavegador(programa.Pid());
         ASSERT_GT(grupo, 0);
-        EXPECT_GE(VivosNoGrupo(grupo), 2);
+        EXPECT_GE(ProcessosVivosNoGrupo(grupo), 2);
         // espeak-ng speaks the sentence; the phone's report says when it is done.
         httplib::Client celular("127.0.0.1", porta);
         const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -160,11 +131,11 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
     ASSERT_NE(morto.LerAte("rodando sem janela").find("rodando sem janela"), std::string::npos);
     pid_t grupo = 0;
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while ((grupo = GrupoDoNavegador(morto.Pid())) == 0 || VivosNoGrupo(grupo) < 2) {
+    while ((grupo = GrupoDoNavegador(morto.Pid())) == 0 || ProcessosVivosNoGrupo(grupo) < 2) {
         ASSERT_LT(std::chrono::steady_clock::now(), limite) << "o navegador nao abriu";
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     morto.Sinalizar(SIGKILL);
     morto.Esperar();
-    EXPECT_TRUE(EsperarGrupoVazio(grupo, 15)) << VivosNoGrupo(grupo) << " ainda vivos";
+    EXPECT_TRUE(EsperarGrupoVazio(grupo, 15)) << ProcessosVivosNoGrupo(grupo) << " ainda vivos";
 }
