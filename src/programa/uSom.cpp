@@ -8,6 +8,9 @@ namespace ljsn {
 
 namespace {
 
+constexpr std::chrono::milliseconds kEsperaAbertura{250};
+constexpr std::chrono::milliseconds kTravamento{5000};
+
 void AlsaCalada(const char*, int, const char*, int, const char*, ...) {}
 
 // ALSA prints its own complaints on a machine without a sound card before
@@ -32,6 +35,9 @@ void SilenciarAlsa() {
 std::unique_ptr<TSom> TSom::Criar(const TOpcoes& AOpcoes, std::string* AErro) {
     std::unique_ptr<TSom> som(new TSom());
     som->FMotor = std::make_unique<TMotor>();
+    // Real time: a slow disk or a share that stopped answering must not hold
+    // the ticks, the ducking and the phone.
+    som->FMotor->DefinirLimites(kEsperaAbertura, kTravamento);
     som->FFabricaVoz = std::make_unique<TFabricaVozEspeak>(*som->FMotor);
     if (!AOpcoes.GravarSaida.empty()) {
         som->FGravador = TGravadorWav::Criar(AOpcoes.GravarSaida, som->FMotor->Taxa(), 2, AErro);

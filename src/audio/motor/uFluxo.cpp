@@ -1,7 +1,5 @@
 #include "audio/motor/uFluxo.h"
 
-#include <chrono>
-
 namespace ljsn {
 
 namespace {
@@ -9,61 +7,100 @@ constexpr std::size_t kQuadrosPorBloco = 2048;
 // The audio thread cannot wake the decoder (it makes no system calls), so the
 // decoder looks at the ring this often when it is full.
 constexpr auto kEsperaAnelCheio = std::chrono::milliseconds(15);
+
+// The decoder thread's state: between reads, inside one, or told to stop.
+enum : int { kOcioso = 0, kLendo, kParar };
+
+std::int64_t AgoraNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 }  // namespace
 
+TFluxo::TNucleo::TNucleo(std::unique_ptr<IFonteAudio> AFonte, std::size_t ACapacidade)
+    : Fonte(std::move(AFonte)), Anel(ACapacidade), Bloco(kQuadrosPorBloco * 2) {
+    UltimaEntrega.store(AgoraNs(), std::memory_order_relaxed);
+}
+
+bool TFluxo::TNucleo::Preencher(std::size_t AQuadros) {
+    const std::size_t n = Fonte->Ler(std::span<float>(Bloco.data(), AQuadros * 2));
+    if (n > 0) {
+        Anel.Escrever(std::span<const float>(Bloco.data(), n * 2));
+    }
+    if (n < AQuadros) {
+        Terminou.store(true, std::memory_order_release);
+    }
+    UltimaEntrega.store(AgoraNs(), std::memory_order_relaxed);
+    Anel.Notificar();
+    return n == AQuadros;
+}
 TFluxo::TFluxo(std::unique_ptr<IFonteAudio> AFonte,
                std::int64_t AQuadroInicial,
                std::size_t ACapacidadeQuadros,
                std::size_t APreenchimento)
-    : FFonte(std::move(AFonte)),
-      FQuadroInicial(AQuadroInicial),
-      FAnel(ACapacidadeQuadros * 2),
-      FBloco(kQuadrosPorBloco * 2) {
+    : F(std::make_shared<TNucleo>(std::move(AFonte), ACapacidadeQuadros * 2)),
+      FQuadroInicial(AQuadroInicial) {
     std::size_t feitos = 0;
-    while (feitos < APreenchimento && !FTerminou.load()) {
-        const std::size_t antes = FAnel.Disponivel();
-        if (!Preencher(std::min(kQuadrosPorBloco, APreenchimento - feitos))) {
+    while (feitos < APreenchimento && !Terminou()) {
+        const std::size_t antes = F->Anel.Disponivel();
+        if (!F->Preencher(std::min(kQuadrosPorBloco, APreenchimento - feitos))) {
             break;
         }
-        feitos += (FAnel.Disponivel() - antes) / 2;
+        feitos += (F->Anel.Disponivel() - antes) / 2;
     }
-    if (!FTerminou.load()) {
-        FThread = std::jthread([this](const std::stop_token& AParar) { Decodificar(AParar); });
+    if (!Terminou()) {
+        FThread = std::thread([nucleo = F] { Decodificar(nucleo); });
     }
 }
 
 TFluxo::~TFluxo() {
-    if (FThread.joinable()) {
-        FThread.request_stop();
-        FSinal.notify_all();
+    if (!FThread.joinable()) {
+        return;
+    }
+    const int antes = F->Estado.exchange(kParar, std::memory_order_acq_rel);
+    { std::lock_guard trava(F->Trava); }
+    F->Sinal.notify_all();
+    if (antes == kLendo) {
+        // It may never come back from that read; it sees the stop afterwards.
+        FThread.detach();
+    } else {
         FThread.join();
     }
 }
 
-// Decodes up to AQuadros frames into the ring; false once the source ended.
-bool TFluxo::Preencher(std::size_t AQuadros) {
-    const std::size_t n = FFonte->Ler(std::span<float>(FBloco.data(), AQuadros * 2));
-    if (n > 0) {
-        FAnel.Escrever(std::span<const float>(FBloco.data(), n * 2));
+bool TFluxo::Parado(std::chrono::steady_clock::duration ALimite) const {
+    if (Terminou() || F->Anel.Disponivel() > 0) {
+        return false;
     }
-    if (n < AQuadros) {
-        FTerminou.store(true, std::memory_order_release);
-    }
-    FAnel.Notificar();
-    return n == AQuadros;
+    const std::int64_t desde = F->UltimaEntrega.load(std::memory_order_relaxed);
+    return AgoraNs() - desde >
+           std::chrono::duration_cast<std::chrono::nanoseconds>(ALimite).count();
 }
 
-void TFluxo::Decodificar(const std::stop_token& AParar) {
-    while (!AParar.stop_requested()) {
-        const std::size_t livre = FAnel.Livre() / 2;
+void TFluxo::Decodificar(const std::shared_ptr<TNucleo>& ANucleo) {
+    TNucleo& n = *ANucleo;
+    for (;;) {
+        const std::size_t livre = n.Anel.Livre() / 2;
         if (livre >= kQuadrosPorBloco / 2) {
-            if (!Preencher(std::min(livre, kQuadrosPorBloco))) {
+            int esperado = kOcioso;
+            if (!n.Estado.compare_exchange_strong(esperado, kLendo, std::memory_order_acq_rel)) {
+                return;
+            }
+            const bool continua = n.Preencher(std::min(livre, kQuadrosPorBloco));
+            esperado = kLendo;
+            if (!n.Estado.compare_exchange_strong(esperado, kOcioso, std::memory_order_acq_rel) ||
+                !continua) {
                 return;
             }
             continue;
         }
-        std::unique_lock trava(FTrava);
-        FSinal.wait_for(trava, AParar, kEsperaAnelCheio, [] { return false; });
+        std::unique_lock trava(n.Trava);
+        if (n.Sinal.wait_for(trava, kEsperaAnelCheio, [&] {
+                return n.Estado.load(std::memory_order_acquire) == kParar;
+            })) {
+            return;
+        }
     }
 }
 

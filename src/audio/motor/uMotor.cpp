@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -74,6 +77,15 @@ class TFonteVigiada final : public IFonteAudio {
 
 }  // namespace
 
+struct TMotor::TAbertura {
+    std::mutex Trava;
+    std::condition_variable Sinal;
+    bool Pronta = false;            // guarded by Trava
+    std::unique_ptr<TFluxo> Fluxo;  // guarded by Trava; nothing when opening failed
+    std::int64_t DuracaoMs = -1;    // guarded by Trava
+    const std::chrono::steady_clock::time_point Inicio = std::chrono::steady_clock::now();
+};
+
 namespace {
 
 constexpr std::size_t kQuadrosBloco = 1024;  // the mixer works in slices of this
@@ -133,21 +145,153 @@ bool TMotor::Postar(TComandoMotor AComando) {
 }
 
 std::optional<std::uint32_t> TMotor::PostarFluxo(TComandoMotor::TTipo ATipo,
-                                                 std::size_t ACanal,
-                                                 std::unique_ptr<IFonteAudio> AFonte,
-                                                 std::int64_t AQuadro) {
-    auto* fluxo = new TFluxo(std::move(AFonte),
-                             AQuadro,
-                             kQuadrosAnel,
-                             static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
+                                                 TAlias& AAlias,
+                                                 std::unique_ptr<TFluxo> AFluxo) {
     const std::uint32_t seq = FProximaSeq;  // Postar numbers the command with it
-    if (!Postar({ATipo, static_cast<std::uint8_t>(ACanal), 0, 0.0f, fluxo})) {
-        delete fluxo;
+    if (!Postar({ATipo, static_cast<std::uint8_t>(AAlias.Canal), 0, 0.0f, AFluxo.get()})) {
         return std::nullopt;
     }
-    FVagas[ACanal].FluxosVivos++;
-    FCanalDoFluxo[fluxo] = ACanal;
+    TFluxo* fluxo = AFluxo.release();
+    FVagas[AAlias.Canal].FluxosVivos++;
+    FCanalDoFluxo[fluxo] = AAlias.Canal;
+    AAlias.Fluxo = fluxo;
+    AAlias.SeqFluxo = seq;
     return seq;
+}
+
+void TMotor::DefinirLimites(std::chrono::milliseconds AEsperaAbertura,
+                            std::chrono::milliseconds ATravamento) {
+    FEsperaAbertura = AEsperaAbertura;
+    FTravamento = ATravamento;
+}
+
+std::shared_ptr<TMotor::TAbertura> TMotor::Lancar(const std::string& AArquivo,
+                                                  std::int64_t AQuadro,
+                                                  std::shared_ptr<TErroLeitura> AErro) {
+    auto abertura = std::make_shared<TAbertura>();
+    auto abrir = [abertura,
+                  arquivo = AArquivo,
+                  AQuadro,
+                  erro = std::move(AErro),
+                  taxa = FTaxa,
+                  abridor = FAbridor] {
+        auto fonte = abridor ? abridor(arquivo, taxa) : AbrirFonteFFmpeg(arquivo, taxa);
+        if (fonte && AQuadro > 0 && !fonte->Posicionar(AQuadro)) {
+            fonte.reset();
+        }
+        std::unique_ptr<TFluxo> fluxo;
+        std::int64_t duracao = -1;
+        if (fonte) {
+            duracao = fonte->DuracaoMs();
+            fluxo = std::make_unique<TFluxo>(
+                std::make_unique<TFonteVigiada>(std::move(fonte), erro, taxa, AQuadro),
+                AQuadro,
+                kQuadrosAnel,
+                static_cast<std::size_t>(taxa * kSegundosPreenchimento));
+        }
+        {
+            std::lock_guard trava(abertura->Trava);
+            abertura->Fluxo = std::move(fluxo);
+            abertura->DuracaoMs = duracao;
+            abertura->Pronta = true;
+        }
+        abertura->Sinal.notify_all();
+    };
+    if (FEsperaAbertura == std::chrono::milliseconds::max()) {
+        abrir();
+    } else {
+        // A share that stopped answering may keep it for ever; what it opens
+        // late is freed by whoever lets go of the opening last.
+        std::thread(std::move(abrir)).detach();
+    }
+    return abertura;
+}
+
+bool TMotor::Concluida(TAbertura& AAbertura) const {
+    std::unique_lock trava(AAbertura.Trava);
+    if (FEsperaAbertura == std::chrono::milliseconds::max()) {
+        AAbertura.Sinal.wait(trava, [&] { return AAbertura.Pronta; });
+        return true;
+    }
+    return AAbertura.Sinal.wait_for(trava, FEsperaAbertura, [&] { return AAbertura.Pronta; });
+}
+
+void TMotor::Falhar(TAlias& AAlias, std::string ATexto) {
+    // A fresh record: the abandoned stream's thread may still write to its own.
+    auto erro = std::make_shared<TErroLeitura>();
+    erro->Texto = std::move(ATexto);
+    const TCanal& c = FCanaisAudio[AAlias.Canal];
+    erro->Quadro =
+        c.SeqFluxo.load(std::memory_order_acquire) == AAlias.SeqFluxo && !AAlias.SeekPendente
+            ? c.Posicao.load(std::memory_order_relaxed)
+            : AAlias.PosicaoSeekMs * FTaxa / 1000;
+    erro->Houve.store(true, std::memory_order_release);
+    AAlias.ErroLeitura = std::move(erro);
+    AAlias.Falhou = true;
+    AAlias.Abertura.reset();
+}
+
+void TMotor::Instalar(TAlias& AAlias, std::unique_ptr<TFluxo> AFluxo, std::int64_t ADuracaoMs) {
+    using T = TComandoMotor::TTipo;
+    const auto canal = static_cast<std::uint8_t>(AAlias.Canal);
+    const bool troca = AAlias.AberturaTroca;
+    if (!PostarFluxo(troca ? T::tcTrocarFluxo : T::tcAnexar, AAlias, std::move(AFluxo))) {
+        Falhar(AAlias, "o motor de audio esta sobrecarregado");
+        return;
+    }
+    if (!troca) {
+        AAlias.DuracaoMs = ADuracaoMs;
+        AAlias.SeekPendente = false;
+        if (AAlias.VolumeDefinido) {
+            Postar({T::tcVolumeJa, canal, 0, AAlias.Volume});
+        }
+    }
+    if (AAlias.Estado == TEstadoAlias::eaTocando) {
+        Postar({T::tcTocar, canal});
+        AAlias.SeekPendente = false;
+    }
+}
+
+void TMotor::AcompanharAberturas() {
+    for (auto& [nome, a] : FAliases) {
+        if (!a.Abertura) {
+            continue;
+        }
+        TAbertura& abertura = *a.Abertura;
+        std::unique_lock trava(abertura.Trava);
+        if (abertura.Pronta) {
+            auto fluxo = std::move(abertura.Fluxo);
+            const std::int64_t duracao = abertura.DuracaoMs;
+            trava.unlock();
+            auto segura = std::move(a.Abertura);
+            if (fluxo) {
+                Instalar(a, std::move(fluxo), duracao);
+            } else if (!a.AberturaTroca) {
+                Falhar(a, "o arquivo nao abriu");
+            } else if (a.Estado == TEstadoAlias::eaTocando) {
+                // The seek failed: the stream it would have replaced goes on.
+                Postar({TComandoMotor::TTipo::tcTocar, static_cast<std::uint8_t>(a.Canal)});
+                a.SeekPendente = false;
+            }
+        } else if (std::chrono::steady_clock::now() - abertura.Inicio > FTravamento) {
+            trava.unlock();
+            Falhar(a, "o arquivo nao respondeu ao ser aberto");
+        }
+    }
+}
+
+bool TMotor::Travado(TAlias& AAlias) {
+    if (AAlias.Falhou) {
+        return true;
+    }
+    if (AAlias.Estado != TEstadoAlias::eaTocando || AAlias.Abertura || AAlias.SeekPendente ||
+        AAlias.Fluxo == nullptr ||
+        FCanaisAudio[AAlias.Canal].SeqFluxo.load(std::memory_order_acquire) != AAlias.SeqFluxo ||
+        !AAlias.Fluxo->Parado(FTravamento)) {
+        return false;
+    }
+    Falhar(AAlias, "o arquivo parou de responder");
+    return true;
 }
 
 void TMotor::Recolher() {
@@ -184,6 +328,9 @@ std::int64_t TMotor::PosicaoMs(const TAlias& AAlias) const {
 }
 
 bool TMotor::EmFim(const TAlias& AAlias) const {
+    if (AAlias.Falhou) {
+        return true;
+    }
     const TCanal& c = FCanaisAudio[AAlias.Canal];
     return c.SeqFluxo.load(std::memory_order_acquire) == AAlias.SeqFluxo &&
            c.Fim.load(std::memory_order_relaxed);
@@ -194,6 +341,7 @@ std::optional<std::string> TMotor::Enviar(std::string_view AComando) {
         return std::nullopt;
     }
     Recolher();
+    AcompanharAberturas();
     const auto comando = InterpretarComando(AComando);
     if (!comando) {
         return std::nullopt;
@@ -210,27 +358,30 @@ bool TMotor::AbrirFonte(std::string_view AAlias, std::unique_ptr<IFonteAudio> AF
     if (!AFonte || FAliases.contains(alias)) {
         return false;
     }
-    return AbrirAlias(alias, std::move(AFonte), std::string());
+    const std::int64_t duracao = AFonte->DuracaoMs();
+    auto fluxo = std::make_unique<TFluxo>(std::move(AFonte),
+                                          0,
+                                          kQuadrosAnel,
+                                          static_cast<std::size_t>(FTaxa * kSegundosPreenchimento));
+    return AbrirAlias(alias, std::move(fluxo), duracao, std::string());
 }
 
 bool TMotor::AbrirAlias(const std::string& AAlias,
-                        std::unique_ptr<IFonteAudio> AFonte,
+                        std::unique_ptr<TFluxo> AFluxo,
+                        std::int64_t ADuracaoMs,
                         const std::string& AArquivo) {
     const auto canal = ReservarCanal();
     if (!canal) {
         return false;
     }
-    const std::int64_t duracao = AFonte->DuracaoMs();
-    const auto seq = PostarFluxo(TComandoMotor::TTipo::tcAnexar, *canal, std::move(AFonte), 0);
-    if (!seq) {
+    TAlias alias;
+    alias.Canal = *canal;
+    alias.DuracaoMs = ADuracaoMs;
+    alias.Arquivo = AArquivo;
+    if (!PostarFluxo(TComandoMotor::TTipo::tcAnexar, alias, std::move(AFluxo))) {
         FVagas[*canal] = TVaga{};
         return false;
     }
-    TAlias alias;
-    alias.Canal = *canal;
-    alias.DuracaoMs = duracao;
-    alias.SeqFluxo = *seq;
-    alias.Arquivo = AArquivo;
     FAliases.emplace(AAlias, alias);
     return true;
 }
@@ -243,15 +394,31 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             return std::nullopt;  // the alias is in use
         }
         auto erro = std::make_shared<TErroLeitura>();
-        auto fonte = AbrirFonteFFmpeg(AComando.Arquivo, FTaxa);
-        if (!fonte) {
+        auto abertura = Lancar(AComando.Arquivo, 0, erro);
+        if (Concluida(*abertura)) {
+            std::lock_guard trava(abertura->Trava);
+            if (!abertura->Fluxo || !AbrirAlias(AComando.Alias,
+                                                std::move(abertura->Fluxo),
+                                                abertura->DuracaoMs,
+                                                AComando.Arquivo)) {
+                return std::nullopt;
+            }
+            FAliases.at(AComando.Alias).ErroLeitura = std::move(erro);
+            return std::string();
+        }
+        // Slow storage: the alias exists at once, silent and without a length
+        // until the stream arrives (or the wait is given up).
+        const auto canal = ReservarCanal();
+        if (!canal) {
             return std::nullopt;
         }
-        fonte = std::make_unique<TFonteVigiada>(std::move(fonte), erro, FTaxa, 0);
-        if (!AbrirAlias(AComando.Alias, std::move(fonte), AComando.Arquivo)) {
-            return std::nullopt;
-        }
-        FAliases.at(AComando.Alias).ErroLeitura = std::move(erro);
+        TAlias a;
+        a.Canal = *canal;
+        a.Arquivo = AComando.Arquivo;
+        a.ErroLeitura = std::move(erro);
+        a.Abertura = std::move(abertura);
+        a.SeekPendente = true;
+        FAliases.emplace(AComando.Alias, std::move(a));
         return std::string();
     }
 
@@ -276,11 +443,14 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
                     return std::to_string(std::max<std::int64_t>(a.DuracaoMs, 0));
                 case TComandoTexto::TStatus::stPosicao:
                     // At the end the position is the length the device reported.
-                    if (a.DuracaoMs > 0 && EmFim(a)) {
+                    if (a.DuracaoMs > 0 && !a.Falhou && EmFim(a)) {
                         return std::to_string(a.DuracaoMs);
                     }
                     return std::to_string(PosicaoMs(a));
                 case TComandoTexto::TStatus::stModo:
+                    if (Travado(a)) {
+                        return std::string("stopped");
+                    }
                     if (a.Estado == TEstadoAlias::eaPausado) {
                         return std::string("paused");
                     }
@@ -300,6 +470,10 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             }
             return std::nullopt;
         case V::cvTocar:
+            if (a.Abertura || a.Falhou) {
+                a.Estado = TEstadoAlias::eaTocando;  // played once the stream arrives
+                return std::string();
+            }
             if (a.Estado == TEstadoAlias::eaTocando && !EmFim(a)) {
                 return std::string();
             }
@@ -311,7 +485,8 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             return std::string();
         case V::cvPausar:
         case V::cvParar:
-            if (a.Estado == TEstadoAlias::eaTocando && !Postar({T::tcPausar, canal})) {
+            if (a.Estado == TEstadoAlias::eaTocando && !a.Abertura && !a.Falhou &&
+                !Postar({T::tcPausar, canal})) {
                 return std::nullopt;
             }
             if (a.Estado != TEstadoAlias::eaParado) {
@@ -321,7 +496,7 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             return std::string();
         case V::cvContinuar:
             if (a.Estado == TEstadoAlias::eaPausado) {
-                if (!Postar({T::tcTocar, canal})) {
+                if (!a.Abertura && !a.Falhou && !Postar({T::tcTocar, canal})) {
                     return std::nullopt;
                 }
                 a.Estado = TEstadoAlias::eaTocando;
@@ -345,22 +520,38 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
             } else if (AComando.Alvo == TComandoTexto::TAlvo::taFim) {
                 alvoMs = std::max<std::int64_t>(a.DuracaoMs, 0);
             }
-            auto fonte = a.Arquivo.empty() ? nullptr : AbrirFonteFFmpeg(a.Arquivo, FTaxa);
-            if (!fonte) {
-                return std::nullopt;  // the file vanished; the old stream stays
+            if (a.Arquivo.empty() || a.Abertura || a.Falhou) {
+                return std::nullopt;
             }
             const std::int64_t quadro = alvoMs * FTaxa / 1000;
-            if (quadro > 0 && !fonte->Posicionar(quadro)) {
-                return std::nullopt;
-            }
             auto erro = std::make_shared<TErroLeitura>();
-            fonte = std::make_unique<TFonteVigiada>(std::move(fonte), erro, FTaxa, quadro);
-            a.ErroLeitura = std::move(erro);
-            const auto seq = PostarFluxo(T::tcTrocarFluxo, a.Canal, std::move(fonte), quadro);
-            if (!seq) {
+            auto abertura = Lancar(a.Arquivo, quadro, erro);
+            if (!Concluida(*abertura)) {
+                // Slow storage: the old stream stops; the new one plays when it
+                // arrives if playing is asked for meanwhile.
+                if (a.Estado == TEstadoAlias::eaTocando && !Postar({T::tcPausar, canal})) {
+                    return std::nullopt;
+                }
+                a.ErroLeitura = std::move(erro);
+                a.Abertura = std::move(abertura);
+                a.AberturaTroca = true;
+                a.PosicaoSeekMs = alvoMs;
+                a.SeekPendente = true;
+                a.Estado = TEstadoAlias::eaParado;
+                return std::string();
+            }
+            std::unique_ptr<TFluxo> fluxo;
+            {
+                std::lock_guard trava(abertura->Trava);
+                fluxo = std::move(abertura->Fluxo);
+            }
+            if (!fluxo) {
+                return std::nullopt;  // the file vanished; the old stream stays
+            }
+            if (!PostarFluxo(T::tcTrocarFluxo, a, std::move(fluxo))) {
                 return std::nullopt;
             }
-            a.SeqFluxo = *seq;
+            a.ErroLeitura = std::move(erro);
             a.PosicaoSeekMs = alvoMs;
             a.SeekPendente = true;
             // A seek leaves the alias not playing.
@@ -369,9 +560,13 @@ std::optional<std::string> TMotor::Executar(const TComandoTexto& AComando) {
         }
         case V::cvVolume: {
             const float ganho = static_cast<float>(AComando.Numero) / 1000.0f;
-            if (!Postar({a.VolumeDefinido ? T::tcVolume : T::tcVolumeJa, canal, 0, ganho})) {
+            // An alias still opening gets its volume with its stream.
+            const bool esperando = a.Abertura && !a.AberturaTroca;
+            if (!esperando &&
+                !Postar({a.VolumeDefinido ? T::tcVolume : T::tcVolumeJa, canal, 0, ganho})) {
                 return std::nullopt;
             }
+            a.Volume = ganho;
             a.VolumeDefinido = true;
             return std::string();
         }

@@ -11,7 +11,9 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,6 +66,8 @@ class TMotor final : public IDispositivoMidia {
   public:
     // How a file's stream ended early (shared with its decoder thread).
     struct TErroLeitura;
+    // A file being opened on a thread of its own.
+    struct TAbertura;
     static constexpr int kTaxaPadrao = 44100;
     static constexpr std::size_t kCanais = 32;
 
@@ -82,6 +86,17 @@ class TMotor final : public IDispositivoMidia {
     // Any thread.
     TContadoresMotor Contadores() const;
     int Taxa() const { return FTaxa; }
+    // Main thread. How long opening or seeking a file may hold the main thread
+    // before it goes on in the background (max(): always wait, for exact
+    // offline renders), and how long an opening or a playing stream may
+    // deliver nothing before it is abandoned and reported as a read error.
+    void DefinirLimites(std::chrono::milliseconds AEsperaAbertura,
+                        std::chrono::milliseconds ATravamento);
+    // Main thread: how files are opened (FFmpeg unless a test stands in for
+    // slow storage). Called on the opening threads.
+    using TAbridor =
+        std::function<std::unique_ptr<IFonteAudio>(const std::string& AArquivo, int ATaxa)>;
+    void DefinirAbridor(TAbridor AAbridor) { FAbridor = std::move(AAbridor); }
     // Main thread, before the output starts: a tap that records the mix.
     void DefinirGravador(TGravadorWav* AGravador) { FGravador.store(AGravador); }
 
@@ -127,6 +142,12 @@ class TMotor final : public IDispositivoMidia {
         std::string Arquivo;
         // How the current stream ended, written by its decoder thread.
         std::shared_ptr<TErroLeitura> ErroLeitura;
+        // An open or a seek still under way, and which of the two.
+        std::shared_ptr<TAbertura> Abertura;
+        bool AberturaTroca = false;
+        TFluxo* Fluxo = nullptr;  // the newest stream handed over (owned by the audio side)
+        float Volume = 1.0f;
+        bool Falhou = false;  // abandoned: reported as ended, with the reason
     };
 
     // Audio side of one channel; the atomics are what the main thread reads.
@@ -155,15 +176,26 @@ class TMotor final : public IDispositivoMidia {
     std::optional<std::string> Executar(const struct TComandoTexto& AComando);
     bool Postar(TComandoMotor AComando);
     bool AbrirAlias(const std::string& AAlias,
-                    std::unique_ptr<IFonteAudio> AFonte,
+                    std::unique_ptr<TFluxo> AFluxo,
+                    std::int64_t ADuracaoMs,
                     const std::string& AArquivo);
+    // Opens a file at a frame with a new stream on it: on this thread when
+    // the wait is unbounded, else on a thread of its own.
+    std::shared_ptr<TAbertura> Lancar(const std::string& AArquivo,
+                                      std::int64_t AQuadro,
+                                      std::shared_ptr<TErroLeitura> AErro);
+    bool Concluida(TAbertura& AAbertura) const;
+    // Installs what finished opening meanwhile; abandons what took too long.
+    void AcompanharAberturas();
+    void Instalar(TAlias& AAlias, std::unique_ptr<TFluxo> AFluxo, std::int64_t ADuracaoMs);
+    void Falhar(TAlias& AAlias, std::string ATexto);
+    bool Travado(TAlias& AAlias);
     std::optional<std::size_t> ReservarCanal();
     // A new stream for a channel, handed to the audio thread; its sequence
     // number, or nothing when the command ring is full.
     std::optional<std::uint32_t> PostarFluxo(TComandoMotor::TTipo ATipo,
-                                             std::size_t ACanal,
-                                             std::unique_ptr<IFonteAudio> AFonte,
-                                             std::int64_t AQuadro);
+                                             TAlias& AAlias,
+                                             std::unique_ptr<TFluxo> AFluxo);
     std::int64_t PosicaoMs(const TAlias& AAlias) const;
     bool EmFim(const TAlias& AAlias) const;
 
@@ -185,6 +217,9 @@ class TMotor final : public IDispositivoMidia {
     std::array<TVaga, kCanais> FVagas{};
     std::unordered_map<TFluxo*, std::size_t> FCanalDoFluxo;
     std::uint32_t FProximaSeq = 1;
+    std::chrono::milliseconds FEsperaAbertura = std::chrono::milliseconds::max();
+    std::chrono::milliseconds FTravamento{5000};
+    TAbridor FAbridor;
 
     // Shared.
     TAnelSpsc<TComandoMotor> FComandos;

@@ -1,10 +1,15 @@
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "apoio/uMidia.h"
 #include "apoio/uPastaTemporaria.h"
@@ -234,11 +239,10 @@ class TFonteTravada final : public IFonteAudio {
     }
     bool Posicionar(std::int64_t) override { return false; }
     std::int64_t DuracaoMs() const override { return 10000; }
+    // Once released, the engine may free the source at any moment.
     void Liberar() {
-        {
-            std::lock_guard trava(FTrava);
-            FLiberada = true;
-        }
+        std::lock_guard trava(FTrava);
+        FLiberada = true;
         FSinal.notify_all();
     }
     // Waits until everything before the stall is in the ring.
@@ -273,6 +277,117 @@ TEST_F(Motor, FonteTravadaDaSilencioEConta) {
     travada->Liberar();
     Enviar("close musica");
     FMotor.Renderizar(s);
+}
+
+namespace {
+// Asks for the alias's mode until it is AModo or 10 s have passed.
+bool EsperarModo(TMotor& AMotor, const std::string& AAlias, const std::string& AModo) {
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (AMotor.Enviar("status " + AAlias + " mode").value_or("") != AModo) {
+        if (std::chrono::steady_clock::now() > limite) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+}  // namespace
+
+// A stream that stops delivering (storage that stopped answering) is given up
+// after the limit: reported as ended with the reason and where, and closing it
+// does not wait for the read that never returns.
+TEST_F(Motor, FluxoParadoEhAbandonadoSemPrenderOFechamento) {
+    FMotor.DefinirLimites(std::chrono::milliseconds(50), std::chrono::milliseconds(300));
+    auto fonte = std::make_unique<TFonteTravada>();
+    TFonteTravada* travada = fonte.get();
+    ASSERT_TRUE(FMotor.AbrirFonte("musica", std::move(fonte)));
+    Enviar("setaudio musica volume to 1000");
+    Enviar("play musica");
+    travada->EsperarTravar();
+    std::vector<float> s(kTaxa * 2);
+    FMotor.Renderizar(s);  // the real-time path plays what there was
+    ASSERT_TRUE(EsperarModo(FMotor, "musica", "stopped"));
+    // Stopped where the last delivered frame was.
+    const std::string posicao = Enviar("status musica position");
+    EXPECT_GE(std::stoi(posicao), 250);
+    EXPECT_EQ(Enviar("status musica error"), posicao + " o arquivo parou de responder");
+    Enviar("close musica");
+    FMotor.Renderizar(s);
+    FMotor.Recolher();  // frees the stream; its thread is still in the read
+    Enviar(Abrir(FMidia / "curto.wav", "musica"));
+    EXPECT_EQ(Enviar("status musica length"), "500");
+    travada->Liberar();
+}
+
+namespace {
+// Storage that answers only when the test says so: opening a file whose name
+// holds "rede" waits for Liberar, the rest opens at once.
+class TArmazenamentoLento {
+  public:
+    TMotor::TAbridor Abridor() {
+        return [this](const std::string& AArquivo, int ATaxa) {
+            if (AArquivo.find("rede") != std::string::npos) {
+                std::unique_lock trava(FTrava);
+                FSinal.wait(trava, [this] { return FLiberado; });
+            }
+            return AbrirFonteFFmpeg(AArquivo, ATaxa);
+        };
+    }
+    void Liberar() {
+        std::lock_guard trava(FTrava);
+        FLiberado = true;
+        FSinal.notify_all();
+    }
+
+  private:
+    std::mutex FTrava;
+    std::condition_variable FSinal;
+    bool FLiberado = false;
+};
+}  // namespace
+
+// Opening a file on storage that does not answer neither holds the caller
+// nor plays: the alias waits, then ends with the reason; the engine goes on
+// with other files meanwhile.
+TEST_F(Motor, AberturaQueNaoRespondeNaoPrende) {
+    auto lento = std::make_shared<TArmazenamentoLento>();
+    FMotor.DefinirAbridor(lento->Abridor());
+    FMotor.DefinirLimites(std::chrono::milliseconds(50), std::chrono::milliseconds(400));
+    AbrirETocar(FMidia / "rede/nada.wav", "musica", 500);
+    EXPECT_EQ(Enviar("status musica mode"), "playing");
+    EXPECT_EQ(Enviar("status musica length"), "0");
+    AbrirETocar(FMidia / "dc.wav", "outra");
+    const auto s = Render(4800);
+    EXPECT_FLOAT_EQ(s[4000 * 2], 0.5f);  // only the file that opened sounds
+    ASSERT_TRUE(EsperarModo(FMotor, "musica", "stopped"));
+    EXPECT_EQ(Enviar("status musica error"), "0 o arquivo nao respondeu ao ser aberto");
+    Enviar("close musica");
+    lento->Liberar();  // the stuck open fails late and its thread ends
+}
+
+// Storage slower than the wait: the open goes on in the background and the
+// alias plays from the start once its stream arrives, at the volume set
+// meanwhile; a seek on it does the same.
+TEST_F(Motor, AberturaLentaTocaQuandoChega) {
+    TPastaTemporaria pasta;
+    std::filesystem::create_directories(pasta / "rede");
+    std::filesystem::copy_file(FMidia / "dc25.wav", pasta / "rede/dc25.wav");
+    auto lento = std::make_shared<TArmazenamentoLento>();
+    FMotor.DefinirAbridor(lento->Abridor());
+    FMotor.DefinirLimites(std::chrono::milliseconds(20), std::chrono::seconds(30));
+    AbrirETocar(pasta / "rede/dc25.wav", "musica", 500);
+    EXPECT_EQ(Enviar("status musica mode"), "playing");
+    EXPECT_EQ(Enviar("status musica position"), "0");
+    lento->Liberar();
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Enviar("status musica length") == "0" && std::chrono::steady_clock::now() < limite) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Enviar("status musica length"), "3000");
+    auto s = Render(4800);
+    EXPECT_NEAR(s[4000 * 2], 0.25f * 0.5f, 1e-5);
+    EXPECT_EQ(Enviar("status musica position"), "108");
+    EXPECT_EQ(Enviar("status musica error"), "");
 }
 
 struct TCasoRuim {
