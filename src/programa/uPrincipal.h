@@ -323,6 +323,7 @@ class TPrograma {
     double FAjusteAtual = 0;
 
     int FUltimoMinuto = -1;
+    std::int64_t FDiaDosLogs = -1;  // the day the old logs were last purged
     int FMinutosSemMensagem = 0;
     int FIndiceMensagem = -1;
     int FMinutosSemData = 0;

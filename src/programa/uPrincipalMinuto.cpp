@@ -1,5 +1,8 @@
 // The minute events: the time on the hour, closing time, the shop's messages
 // and the commemorative dates.
+#include <cmath>
+
+#include "ambiente/uLog.h"
 #include "falas/uDatas.h"
 #include "falas/uFrases.h"
 #include "programa/uPrincipal.h"
@@ -15,6 +18,16 @@ void TPrograma::VerificarMinuto() {
     }
     FUltimoMinuto = m;
     const TConfiguracoes& c = *FConfig;
+
+    // A box left running for weeks starts only once: old logs also go at
+    // each change of day, by the same rule as at start-up.
+    const auto dia = static_cast<std::int64_t>(std::floor(FRelogio.Agora()));
+    if (dia != FDiaDosLogs) {
+        if (FDiaDosLogs != -1) {
+            LimparLogsAntigos();
+        }
+        FDiaDosLogs = dia;
+    }
 
     if (c.HoraCerta && agora.Minuto == 0) {
         AnunciarHoraCerta(agora.Hora, 0);

@@ -69,6 +69,20 @@ TFluxo::~TFluxo() {
     }
 }
 
+void TFluxo::EsperarDados(std::size_t AQuadros) const {
+    const std::size_t minimo = std::min(AQuadros * 2, F->Anel.Capacidade());
+    if (F->Anel.Disponivel() < minimo && !Terminou()) {
+        // Rendering offline runs far ahead of real time: the decoder is
+        // told at once instead of finding the ring empty on its next look.
+        {
+            std::lock_guard trava(F->Trava);
+            F->Acordar = true;
+        }
+        F->Sinal.notify_all();
+    }
+    F->Anel.EsperarDados(minimo, [this] { return Terminou(); });
+}
+
 bool TFluxo::Parado(std::chrono::steady_clock::duration ALimite) const {
     if (Terminou() || F->Anel.Disponivel() > 0) {
         return false;
@@ -96,9 +110,11 @@ void TFluxo::Decodificar(const std::shared_ptr<TNucleo>& ANucleo) {
             continue;
         }
         std::unique_lock trava(n.Trava);
-        if (n.Sinal.wait_for(trava, kEsperaAnelCheio, [&] {
-                return n.Estado.load(std::memory_order_acquire) == kParar;
-            })) {
+        n.Sinal.wait_for(trava, kEsperaAnelCheio, [&] {
+            return n.Acordar || n.Estado.load(std::memory_order_acquire) == kParar;
+        });
+        n.Acordar = false;
+        if (n.Estado.load(std::memory_order_acquire) == kParar) {
             return;
         }
     }

@@ -35,6 +35,7 @@ class TFluxo {
         std::atomic<std::int64_t> UltimaEntrega{0};  // steady clock, ns
         std::mutex Trava;                            // only for the decoder thread's timed wait
         std::condition_variable Sinal;
+        bool Acordar = false;  // guarded by Trava: an offline reader is waiting
     };
 
   public:
@@ -66,10 +67,7 @@ class TFluxo {
 
     // Offline rendering only: blocks until AQuadros frames are ready or the
     // source has ended.
-    void EsperarDados(std::size_t AQuadros) const {
-        F->Anel.EsperarDados(std::min(AQuadros * 2, F->Anel.Capacidade()),
-                             [this] { return Terminou(); });
-    }
+    void EsperarDados(std::size_t AQuadros) const;
 
   private:
     static void Decodificar(const std::shared_ptr<TNucleo>& ANucleo);
