@@ -163,10 +163,14 @@ void GravarLog(std::string_view ACategoria, std::string_view ATexto) {
             return;
         }
         struct stat info {};
-        if (::fstat(fd, &info) == 0 && info.st_size == 0) {
-            EscreverTudo(fd, kBomUtf8);
+        const bool medido = ::fstat(fd, &info) == 0;
+        const bool escrito =
+            (!medido || info.st_size != 0 || EscreverTudo(fd, kBomUtf8)) && EscreverTudo(fd, linha);
+        if (!escrito && medido) {
+            // A full disk takes part of a line: cut it off, so the next line
+            // that fits does not start in the middle of this one.
+            [[maybe_unused]] const int r = ::ftruncate(fd, info.st_size);
         }
-        EscreverTudo(fd, linha);
         ::close(fd);
     } catch (...) {  // NOLINT(bugprone-empty-catch): the log never raises to its caller
     }

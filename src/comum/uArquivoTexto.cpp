@@ -142,6 +142,24 @@ void GravarArquivoAtomico(const std::string& ACaminho, std::string_view ABytes) 
     }
 }
 
+void RemoverTemporariosDe(const std::string& ACaminho) {
+    const std::filesystem::path destino(ACaminho);
+    const std::string prefixo = "." + destino.filename().string() + ".";
+    std::error_code erro;
+    std::filesystem::path pasta = destino.parent_path();
+    if (pasta.empty()) {
+        pasta = ".";
+    }
+    for (const auto& e : std::filesystem::directory_iterator(pasta, erro)) {
+        const std::string nome = e.path().filename().string();
+        // The mkstemp pattern: the prefix and exactly six characters.
+        if (nome.size() == prefixo.size() + 6 && nome.compare(0, prefixo.size(), prefixo) == 0 &&
+            e.is_regular_file(erro)) {
+            std::filesystem::remove(e.path(), erro);
+        }
+    }
+}
+
 std::string MontarTextoComBom(const std::vector<std::string>& ALinhas) {
     std::string r(kBomUtf8);
     for (const auto& linha : ALinhas) {

@@ -22,6 +22,10 @@ std::string DecodificarTexto(std::string_view ABytes);
 // over the target, so a crash mid-save leaves either the old or the new file.
 // Throws std::system_error on failure (the target is then unchanged).
 void GravarArquivoAtomico(const std::string& ACaminho, std::string_view ABytes);
+// Removes the temporary copies GravarArquivoAtomico leaves beside ACaminho
+// when the process is killed in the middle of a save. Only for a caller that
+// knows no save of that file is under way.
+void RemoverTemporariosDe(const std::string& ACaminho);
 
 // UTF-8 with a byte-order mark and CR LF after every line, the last included.
 std::string MontarTextoComBom(const std::vector<std::string>& ALinhas);

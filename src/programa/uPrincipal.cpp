@@ -10,6 +10,7 @@
 #include "ambiente/uDuracao.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
+#include "comum/uArquivoTexto.h"
 #include "comum/uTexto.h"
 #include "falas/uFrases.h"
 #include "locutor/uVozEdge.h"
@@ -83,6 +84,11 @@ void TPrograma::Iniciar() {
                  kVersaoPrograma,
                  FOpcoes.CaminhoExecutavel,
                  FOpcoes.Linha.Argumentos);
+    // Copies left half-written by a process killed in the middle of a save;
+    // only one programme runs on a data folder, so none is being written now.
+    for (const char* nome : {"config.ini", "mensagens.txt", "chamadas.txt", "volumes.ini"}) {
+        RemoverTemporariosDe(PastaDados() + nome);
+    }
     FLocutor = std::make_unique<TLocutor>(FFabricaVoz, FRelogio);
     FVolumeAuto = std::make_unique<TVolumeAuto>();
     FLoudnessAtual = -999;
