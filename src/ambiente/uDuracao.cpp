@@ -6,11 +6,18 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <array>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "comum/uFormato.h"
+#include "comum/uTexto.h"
 
 namespace ljsn {
 
@@ -40,7 +47,191 @@ std::int32_t LimitarMs(double AMs) {
 
 }  // namespace
 
+namespace {
+
+// One MPEG audio frame header.
+struct TQuadroMpeg {
+    int Tamanho = 0;   // bytes, header included
+    int Amostras = 0;  // per channel
+    int Taxa = 0;      // Hz
+    int Versao = 0;    // 1, 2 or 25 (2.5)
+    int Camada = 0;    // 1..3
+    bool Mono = false;
+};
+
+std::optional<TQuadroMpeg> LerCabecalho(const unsigned char* AP) {
+    if (AP[0] != 0xFF || (AP[1] & 0xE0) != 0xE0) {
+        return std::nullopt;
+    }
+    const int versaoBits = (AP[1] >> 3) & 3;
+    const int camadaBits = (AP[1] >> 1) & 3;
+    const int indiceTaxaBits = (AP[2] >> 4) & 15;
+    const int indiceAmostragem = (AP[2] >> 2) & 3;
+    if (versaoBits == 1 || camadaBits == 0 || indiceTaxaBits == 0 || indiceTaxaBits == 15 ||
+        indiceAmostragem == 3) {
+        return std::nullopt;  // reserved values, or free format
+    }
+    static constexpr std::array<std::array<int, 16>, 5> kTaxasBits = {{
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},  // V1 L1
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},     // V1 L2
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},      // V1 L3
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},     // V2 L1
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},          // V2 L2, L3
+    }};
+    static constexpr std::array<int, 3> kAmostragem = {44100, 48000, 32000};
+    TQuadroMpeg q;
+    q.Versao = versaoBits == 3 ? 1 : (versaoBits == 2 ? 2 : 25);
+    q.Camada = 4 - camadaBits;
+    q.Taxa = kAmostragem[static_cast<std::size_t>(indiceAmostragem)] /
+             (q.Versao == 1 ? 1 : (q.Versao == 2 ? 2 : 4));
+    const std::size_t tabela =
+        q.Versao == 1 ? static_cast<std::size_t>(q.Camada - 1) : (q.Camada == 1 ? 3u : 4u);
+    const int kbps = kTaxasBits[tabela][static_cast<std::size_t>(indiceTaxaBits)];
+    const int preenchimento = (AP[2] >> 1) & 1;
+    if (q.Camada == 1) {
+        q.Amostras = 384;
+        q.Tamanho = (12000 * kbps / q.Taxa + preenchimento) * 4;
+    } else if (q.Camada == 2 || q.Versao == 1) {
+        q.Amostras = 1152;
+        q.Tamanho = 144000 * kbps / q.Taxa + preenchimento;
+    } else {
+        q.Amostras = 576;
+        q.Tamanho = 72000 * kbps / q.Taxa + preenchimento;
+    }
+    q.Mono = ((AP[3] >> 6) & 3) == 3;
+    return q;
+}
+
+// An encoder's tag in the first frame (Xing, Info, VBRI): a frame that the
+// demuxer reads as a header and never plays.
+bool QuadroDeCabecalho(const unsigned char* AQuadro, const TQuadroMpeg& AQ) {
+    if (AQ.Camada != 3) {
+        return false;
+    }
+    // Layer III side information length by version and channels.
+    const int lado = AQ.Versao == 1 ? (AQ.Mono ? 17 : 32) : (AQ.Mono ? 9 : 17);
+    const int xing = 4 + lado;
+    if (AQ.Tamanho >= xing + 4 && (std::memcmp(AQuadro + xing, "Xing", 4) == 0 ||
+                                   std::memcmp(AQuadro + xing, "Info", 4) == 0)) {
+        return true;
+    }
+    return AQ.Tamanho >= 36 + 4 && std::memcmp(AQuadro + 36, "VBRI", 4) == 0;
+}
+
+// Reads a file forwards through a window of its bytes.
+class TLeitorSequencial {
+  public:
+    explicit TLeitorSequencial(int AFd) : FFd(AFd), FBuffer(static_cast<std::size_t>(kJanela)) {}
+    // At least AQuantos bytes from AOffset, or nothing at the end of the file.
+    const unsigned char* Em(std::int64_t AOffset, std::size_t AQuantos) {
+        if (AOffset < FInicio || AOffset + static_cast<std::int64_t>(AQuantos) > FInicio + FFim) {
+            if (static_cast<std::int64_t>(AQuantos) > kJanela) {
+                return nullptr;
+            }
+            FInicio = AOffset;
+            FFim = 0;
+            while (FFim < kJanela) {
+                const ssize_t n = ::pread(FFd,
+                                          FBuffer.data() + FFim,
+                                          static_cast<std::size_t>(kJanela - FFim),
+                                          FInicio + FFim);
+                if (n <= 0) {
+                    break;
+                }
+                FFim += static_cast<std::int64_t>(n);
+            }
+            if (static_cast<std::int64_t>(AQuantos) > FFim) {
+                return nullptr;
+            }
+        }
+        return FBuffer.data() + (AOffset - FInicio);
+    }
+
+  private:
+    static constexpr std::int64_t kJanela = 256 * 1024;
+    int FFd;
+    std::vector<unsigned char> FBuffer;
+    std::int64_t FInicio = 0;
+    std::int64_t FFim = 0;
+};
+
+}  // namespace
+
+std::optional<std::int32_t> DuracaoMp3PorQuadros(const std::string& ACaminho) {
+    const int fd = ::open(ACaminho.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct TFechar {
+        int Fd;
+        ~TFechar() { ::close(Fd); }
+    } fechar{fd};
+    TLeitorSequencial leitor(fd);
+    std::int64_t pos = 0;
+    // ID3v2 tags at the start (size in syncsafe bytes, plus an optional footer).
+    while (const unsigned char* p = leitor.Em(pos, 10)) {
+        if (std::memcmp(p, "ID3", 3) != 0) {
+            break;
+        }
+        if ((p[6] | p[7] | p[8] | p[9]) & 0x80) {
+            return std::nullopt;
+        }
+        const std::int64_t tamanho = (p[6] << 21) | (p[7] << 14) | (p[8] << 7) | p[9];
+        pos += 10 + tamanho + ((p[5] & 0x10) != 0 ? 10 : 0);
+    }
+    std::int64_t amostras = 0;
+    int taxa = 0;
+    int camada = 0;
+    int quadros = 0;
+    for (;;) {
+        const unsigned char* p = leitor.Em(pos, 4);
+        if (p == nullptr) {
+            // The end, exactly after a whole frame (or 1 to 3 stray bytes).
+            break;
+        }
+        const auto q = LerCabecalho(p);
+        if (!q) {
+            // Only the tags that end a file may follow the last frame.
+            const unsigned char* fim = leitor.Em(pos, 8);
+            const bool id3v1 = std::memcmp(p, "TAG", 3) == 0;
+            const bool ape = fim != nullptr && std::memcmp(fim, "APETAGEX", 8) == 0;
+            const bool lyrics = fim != nullptr && std::memcmp(fim, "LYRICSBE", 8) == 0;
+            if (quadros > 0 && (id3v1 || ape || lyrics)) {
+                break;
+            }
+            return std::nullopt;
+        }
+        if ((taxa != 0 && (q->Taxa != taxa || q->Camada != camada)) || q->Tamanho < 4) {
+            return std::nullopt;
+        }
+        taxa = q->Taxa;
+        camada = q->Camada;
+        const unsigned char* quadro = leitor.Em(pos, static_cast<std::size_t>(q->Tamanho));
+        if (quadro == nullptr) {
+            return std::nullopt;  // a cut last frame: the demuxer decides what it counts
+        }
+        if (quadros > 0 || !QuadroDeCabecalho(quadro, *q)) {
+            amostras += q->Amostras;
+        }
+        ++quadros;
+        pos += q->Tamanho;
+    }
+    if (amostras <= 0 || taxa <= 0) {
+        return std::nullopt;
+    }
+    return LimitarMs(static_cast<double>(amostras) * 1000.0 / taxa);
+}
+
 std::int32_t DuracaoMidia(const std::string& ACaminho) {
+    if (IguaisSemCaixa(ACaminho.size() >= 4 ? ACaminho.substr(ACaminho.size() - 4) : "", ".mp3")) {
+        if (const auto ms = DuracaoMp3PorQuadros(ACaminho)) {
+            return *ms;
+        }
+    }
+    return DuracaoPorPacotes(ACaminho);
+}
+
+std::int32_t DuracaoPorPacotes(const std::string& ACaminho) {
     static std::once_flag silenciar;
     std::call_once(silenciar, [] { av_log_set_level(AV_LOG_QUIET); });
 
