@@ -324,25 +324,29 @@ namespace {
 // holds "rede" waits for Liberar, the rest opens at once.
 class TArmazenamentoLento {
   public:
+    // The opening threads outlive the test; they share the state.
     TMotor::TAbridor Abridor() {
-        return [this](const std::string& AArquivo, int ATaxa) {
+        return [estado = FEstado](const std::string& AArquivo, int ATaxa) {
             if (AArquivo.find("rede") != std::string::npos) {
-                std::unique_lock trava(FTrava);
-                FSinal.wait(trava, [this] { return FLiberado; });
+                std::unique_lock trava(estado->Trava);
+                estado->Sinal.wait(trava, [&] { return estado->Liberado; });
             }
             return AbrirFonteFFmpeg(AArquivo, ATaxa);
         };
     }
     void Liberar() {
-        std::lock_guard trava(FTrava);
-        FLiberado = true;
-        FSinal.notify_all();
+        std::lock_guard trava(FEstado->Trava);
+        FEstado->Liberado = true;
+        FEstado->Sinal.notify_all();
     }
 
   private:
-    std::mutex FTrava;
-    std::condition_variable FSinal;
-    bool FLiberado = false;
+    struct TEstado {
+        std::mutex Trava;
+        std::condition_variable Sinal;
+        bool Liberado = false;
+    };
+    std::shared_ptr<TEstado> FEstado = std::make_shared<TEstado>();
 };
 }  // namespace
 
