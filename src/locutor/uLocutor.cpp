@@ -204,7 +204,12 @@ bool TLocutor::FalhouVozNatural() {
         TVozEdge& ponte = TVozEdge::Instancia();
         if (ponte.Estado() == TEstadoVozEdge::evErro) {
             if (!ponte.SemVozesOnline() || !FSemVozesAvisado) {
-                GravarLog("ERRO", "voz natural: " + ponte.UltimoErro());
+                // The bridge's own text may already say whose error it is.
+                std::string erro = ponte.UltimoErro();
+                if (!ComecaCom(erro, "voz natural: ")) {
+                    erro = "voz natural: " + erro;
+                }
+                GravarLog("ERRO", erro);
             }
             return true;
         }

@@ -307,7 +307,7 @@ TEST_F(LocutorNaPonte, SemVozOnlineCaiParaAVozLocal) {
     ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 1u);
     EXPECT_NE(FFabrica.Roteiro.Falados[0].find("Promoção de hoje."), std::string::npos);
     const std::string log = Log();
-    EXPECT_NE(log.find("[ERRO]     voz natural: voz natural: vozes online indisponíveis (sem "
+    EXPECT_NE(log.find("[ERRO]     voz natural: vozes online indisponíveis (sem "
                        "internet?)"),
               std::string::npos)
         << log;
@@ -448,7 +448,7 @@ TEST_F(LocutorNaPonte, ChromiumDeVerdadeMortoEReaberto) {
     ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 2u) << Log();
     EXPECT_NE(FFabrica.Roteiro.Falados[1].find("Segundo aviso."), std::string::npos);
     const std::string log = Log();
-    EXPECT_NE(log.find("[ERRO]     voz natural: voz natural: vozes online indisponíveis (sem "
+    EXPECT_NE(log.find("[ERRO]     voz natural: vozes online indisponíveis (sem "
                        "internet?)"),
               std::string::npos)
         << log;

@@ -102,7 +102,7 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
     const std::vector<std::string> ordem = {
         "[VOZ NATURAL] voz natural pronta (porta 478",
         "[LOCUTOR]  fala (volume 80%): ",
-        "[ERRO]     voz natural: voz natural: vozes online indisponíveis (sem internet?)",
+        "[ERRO]     voz natural: vozes online indisponíveis (sem internet?)",
         "[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do Windows \"Português "
         "(Brasil)\" (nova tentativa em 6 horas)"};
     std::size_t antes = 0;
