@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -216,4 +217,27 @@ TEST(BinarioFalhas, MortoDuranteGravacoes) {
     for (const auto& e : std::filesystem::directory_iterator(dados.Caminho())) {
         EXPECT_FALSE(ComecaCom(e.path().filename().string(), ".")) << e.path();
     }
+}
+
+// The file that is playing deleted: what was opened plays to its end, the
+// next song follows, and the deleted one is reported when its turn comes.
+TEST(BinarioFalhas, ArquivoTocandoApagado) {
+    TPastaTemporaria dados;
+    const std::string musicas = dados / "musicas";
+    GerarTom(musicas + "/a.wav", 2, 440, 0.3, {"-c:a", "pcm_s16le"});
+    GerarTom(musicas + "/b.wav", 1, 550, 0.3, {"-c:a", "pcm_s16le"});
+    EscreverArquivo(dados / "config.ini", "[Geral]\r\nPastaMusicas=" + musicas + kConfigBasica);
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
+                       AmbienteSemSom(dados));
+    ASSERT_NE(programa.LerAte("[TOCANDO]").find("a.wav"), std::string::npos);
+    const auto inicio = std::chrono::steady_clock::now();
+    std::filesystem::remove(musicas + "/a.wav");
+    EXPECT_NE(programa.LerAte("[TOCANDO]").find("b.wav"), std::string::npos);
+    // The deleted song was heard whole.
+    EXPECT_GE(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(1500));
+    EXPECT_NE(programa.LerAte("[ERRO]").find("nao foi possivel tocar: " + musicas + "/a.wav"),
+              std::string::npos);
+    EXPECT_NE(programa.LerAte("[TOCANDO]").find("b.wav"), std::string::npos);
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
 }
