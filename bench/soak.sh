@@ -67,8 +67,8 @@ awk -v d="$desde" '$1 >= d { if (!n++) { r0 = $2; fmin = fmax = $3; tmin = tmax 
 echo "pulos: $(grep -c 'celular/controles rapidos: proxima' "$dados"/Logs/*.log | awk -F: '{ s += $NF } END { print s }')," \
     "falas: $(grep -c 'celular/controles rapidos: falar' "$dados"/Logs/*.log | awk -F: '{ s += $NF } END { print s }')," \
     "loudness medidos: $(grep -c '=' "$dados/volumes.ini" 2>/dev/null || echo 0)," \
-    "pedidos que falharam: $(wc -l < "$dados/erros.txt" 2>/dev/null || echo 0)"
+    "pedidos que falharam: $(cat "$dados/erros.txt" 2>/dev/null | wc -l)"
 # The engine's line counts underruns and clipped samples together.
-faltas=$(grep -ho '[0-9]* falta(s) de dados' "$dados"/Logs/*.log | awk '{ m = $1 > m ? $1 : m } END { print m + 0 }')
+faltas=$({ grep -ho '[0-9]* falta(s) de dados' "$dados"/Logs/*.log || true; } | awk '{ m = $1 > m ? $1 : m } END { print m + 0 }')
 echo "faltas de dados no audio: $faltas"
 [ "$faltas" -eq 0 ]

@@ -199,7 +199,8 @@ TEST(BinarioNoticias, BlocoDeNoticiasEClimaDeVerdade) {
     });
     ASSERT_NE(hora, falas.end()) << texto;
     ASSERT_NE(hora + 1, falas.end()) << texto;
-    EXPECT_EQ(*(hora + 1), clima);
+    // Earlier in the day the forecast adds the day's maximum.
+    EXPECT_TRUE(ComecaCom(*(hora + 1), clima)) << *(hora + 1);
 
     // The recording, in 100 ms windows: m2 at full level, then fading to
     // nothing, then speech over silence, then m3 rising back.
@@ -294,7 +295,8 @@ TEST(BinarioNoticias, BuscarCidadePelaLinhaDeComando) {
         EXPECT_EQ(so.LerLinha(), "Estado: São Paulo");
         EXPECT_EQ(so.LerLinha(), "Latitude: -22.9056391");
         EXPECT_EQ(so.LerLinha(), "Longitude: -47.0608");
-        EXPECT_EQ(so.LerLinha(), "Agora faz menos 1 grau em Campinas.");
+        const std::string clima = so.LerLinha();
+        EXPECT_TRUE(ComecaCom(clima, "Agora faz menos 1 grau em Campinas.")) << clima;
         EXPECT_EQ(so.Esperar(), 0);
         EXPECT_EQ(busca, "campinas");
         EXPECT_FALSE(std::filesystem::exists(dados / "config.ini"));

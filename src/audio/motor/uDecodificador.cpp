@@ -15,7 +15,9 @@ extern "C" {
 #include <mutex>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ljsn {
 
@@ -323,6 +325,28 @@ struct TDecodificador::TEstado {
 TDecodificador::TDecodificador(std::unique_ptr<TEstado> AEstado) : F(std::move(AEstado)) {}
 TDecodificador::~TDecodificador() = default;
 
+namespace {
+// A layer III frame header first, or right after an ID3v2 tag.
+bool PareceMp3(const std::string& ACaminho) {
+    const int fd = ::open(ACaminho.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    unsigned char c[10] = {};
+    off_t onde = 0;
+    bool ok = ::pread(fd, c, sizeof c, 0) == static_cast<ssize_t>(sizeof c);
+    if (ok && c[0] == 'I' && c[1] == 'D' && c[2] == '3' &&
+        ((c[6] | c[7] | c[8] | c[9]) & 0x80) == 0) {
+        onde =
+            10 + ((c[6] << 21) | (c[7] << 14) | (c[8] << 7) | c[9]) + ((c[5] & 0x10) != 0 ? 10 : 0);
+        ok = ::pread(fd, c, 4, onde) == 4;
+    }
+    ::close(fd);
+    return ok && c[0] == 0xFF && (c[1] & 0xE0) == 0xE0 && ((c[1] >> 3) & 3) != 1 &&
+           ((c[1] >> 1) & 3) == 1 && ((c[2] >> 4) & 15) != 15 && ((c[2] >> 2) & 3) != 3;
+}
+}  // namespace
+
 std::unique_ptr<TDecodificador> TDecodificador::Abrir(const std::string& ACaminho,
                                                       TFormato AFormato,
                                                       std::string* AErro) {
@@ -349,7 +373,14 @@ std::unique_ptr<TDecodificador> TDecodificador::Abrir(const std::string& ACaminh
     // protocols or as standard input.
     const std::string url = "file:" + ACaminho;
     AVFormatContext* bruto = nullptr;
-    int rc = avformat_open_input(&bruto, url.c_str(), nullptr, nullptr);
+    // An MP3 (an ID3 tag or a frame header first) opens without asking
+    // every demuxer whether the file is theirs; anything else is probed.
+    const AVInputFormat* formato = PareceMp3(ACaminho) ? av_find_input_format("mp3") : nullptr;
+    int rc = avformat_open_input(&bruto, url.c_str(), formato, nullptr);
+    if (rc < 0 && formato != nullptr) {
+        bruto = nullptr;
+        rc = avformat_open_input(&bruto, url.c_str(), nullptr, nullptr);
+    }
     if (rc < 0) {
         return falhar(TextoErro(rc));
     }
