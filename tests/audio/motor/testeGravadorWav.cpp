@@ -130,7 +130,9 @@ std::vector<float> DecodificarComFfmpeg(const std::string& ACaminho,
     RodarFfmpeg(args);
     const std::string b = LerArquivo(bruto);
     std::vector<float> s(b.size() / sizeof(float));
-    std::memcpy(s.data(), b.data(), s.size() * sizeof(float));
+    if (!s.empty()) {
+        std::memcpy(s.data(), b.data(), s.size() * sizeof(float));
+    }
     std::filesystem::remove(bruto);
     return s;
 }
