@@ -83,15 +83,20 @@ std::optional<std::string> LerArquivoTexto(const std::string& ACaminho) {
     return DecodificarTexto(*bytes);
 }
 
+namespace {
+// The save's temporary copies: ".NAME." and six characters from mkstemp.
+std::string PrefixoTemporario(const std::filesystem::path& ADestino) {
+    return "." + ADestino.filename().string() + ".";
+}
+}  // namespace
+
 void GravarArquivoAtomico(const std::string& ACaminho, std::string_view ABytes) {
     const std::filesystem::path destino(ACaminho);
     std::filesystem::path pasta = destino.parent_path();
     if (pasta.empty()) {
         pasta = ".";
     }
-    std::string temporario = ".";
-    temporario += destino.filename().string();
-    temporario += ".XXXXXX";
+    std::string temporario = PrefixoTemporario(destino) + "XXXXXX";
     std::string modelo = (pasta / temporario).string();
     const int fd = ::mkstemp(modelo.data());
     if (fd < 0) {
@@ -144,7 +149,7 @@ void GravarArquivoAtomico(const std::string& ACaminho, std::string_view ABytes) 
 
 void RemoverTemporariosDe(const std::string& ACaminho) {
     const std::filesystem::path destino(ACaminho);
-    const std::string prefixo = "." + destino.filename().string() + ".";
+    const std::string prefixo = PrefixoTemporario(destino);
     std::error_code erro;
     std::filesystem::path pasta = destino.parent_path();
     if (pasta.empty()) {

@@ -19,6 +19,8 @@ extern "C" {
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "comum/uMpeg.h"
+
 namespace ljsn {
 
 namespace {
@@ -333,17 +335,17 @@ bool PareceMp3(const std::string& ACaminho) {
         return false;
     }
     unsigned char c[10] = {};
-    off_t onde = 0;
     bool ok = ::pread(fd, c, sizeof c, 0) == static_cast<ssize_t>(sizeof c);
-    if (ok && c[0] == 'I' && c[1] == 'D' && c[2] == '3' &&
-        ((c[6] | c[7] | c[8] | c[9]) & 0x80) == 0) {
-        onde =
-            10 + ((c[6] << 21) | (c[7] << 14) | (c[8] << 7) | c[9]) + ((c[5] & 0x10) != 0 ? 10 : 0);
-        ok = ::pread(fd, c, 4, onde) == 4;
+    const auto id3 = ok ? TamanhoId3v2(c) : std::nullopt;
+    if (id3 && *id3 > 0) {
+        ok = ::pread(fd, c, 4, static_cast<off_t>(*id3)) == 4;
     }
     ::close(fd);
-    return ok && c[0] == 0xFF && (c[1] & 0xE0) == 0xE0 && ((c[1] >> 3) & 3) != 1 &&
-           ((c[1] >> 1) & 3) == 1 && ((c[2] >> 4) & 15) != 15 && ((c[2] >> 2) & 3) != 3;
+    if (!ok || !id3) {
+        return false;
+    }
+    const auto quadro = LerCabecalhoMpeg(c);
+    return quadro && quadro->Camada == 3;
 }
 }  // namespace
 
