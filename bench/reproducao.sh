@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Whole-process playback cost: our headless program playing a 5-minute MP3
-# against `ffplay -nodisp -autoexit` on the same file, both on SDL's dummy
-# driver, for SEGUNDOS of real time each (default 60). Reports CPU seconds per
-# minute of audio and the resident memory (peak) of each.
+# with phone control on against `ffplay -nodisp -autoexit` on the same file,
+# both on SDL's dummy driver, for SEGUNDOS of real time each (default 60).
+# Reports CPU seconds per minute of audio, the resident memory (peak) of each
+# and the ratio of resident memories.
 set -euo pipefail
 construcao=${1:-build-bench}
 segundos=${SEGUNDOS:-60}
@@ -11,8 +12,9 @@ dados=$(mktemp -d)
 trap 'rm -rf "$dados"' EXIT
 mkdir -p "$dados/musicas"
 cp "$midia/5min.mp3" "$dados/musicas/"
-printf '[Geral]\r\nPastaMusicas=%s\r\nTocarAoIniciar=1\r\nTransicaoSegundos=0\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=0\r\n' \
-    "$dados/musicas" > "$dados/config.ini"
+porta=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf '[Geral]\r\nPastaMusicas=%s\r\nTocarAoIniciar=1\r\nTransicaoSegundos=0\r\nTransicaoPadrao8=1\r\nVolumeAutomatico=0\r\n[Celular]\r\nAtivo=1\r\nPorta=%s\r\nPin=123456\r\n' \
+    "$dados/musicas" "$porta" > "$dados/config.ini"
 
 tique=$(getconf CLK_TCK)
 medir() {  # command...: runs it for $segundos, prints "cpu_s rss_kb hwm_kb"
@@ -35,3 +37,4 @@ printf "%-14s %18s %12s %12s\n" "" "CPU s/min audio" "RSS (MB)" "pico (MB)"
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 printf "%-14s %18s %12s %12s\n" "lojasonorante" "$(por_minuto "$nosso_cpu")" "$(mb "$nosso_rss")" "$(mb "$nosso_hwm")"
 printf "%-14s %18s %12s %12s\n" "ffplay" "$(por_minuto "$ffplay_cpu")" "$(mb "$ffplay_rss")" "$(mb "$ffplay_hwm")"
+awk -v a="$nosso_rss" -v b="$ffplay_rss" 'BEGIN { printf "memoria residente: %.2f x ffplay (alvo <= 0.75)\n", a / b }'

@@ -7,7 +7,11 @@
 #include <vector>
 
 #include <arpa/inet.h>
+// The functions are reached through pointers, so curl's type-checking macros
+// have nothing to check.
+#define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -20,12 +24,47 @@ namespace ljsn {
 
 namespace {
 
-struct TLiberarCurl {
-    void operator()(CURL* ACurl) const { curl_easy_cleanup(ACurl); }
+// libcurl and the TLS libraries it pulls in are loaded on the first download:
+// a box without news or weather never pays their memory.
+struct TCurl {
+    decltype(&curl_global_init) GlobalInit = nullptr;
+    decltype(&curl_easy_init) EasyInit = nullptr;
+    decltype(&curl_easy_setopt) EasySetopt = nullptr;
+    decltype(&curl_easy_perform) EasyPerform = nullptr;
+    decltype(&curl_easy_cleanup) EasyCleanup = nullptr;
+    decltype(&curl_slist_append) SlistAppend = nullptr;
+    decltype(&curl_slist_free_all) SlistFreeAll = nullptr;
 };
-struct TLiberarLista {
-    void operator()(curl_slist* ALista) const { curl_slist_free_all(ALista); }
-};
+
+template <typename F>
+bool Carregar(void* ABiblioteca, const char* ANome, F& ADestino) {
+    ADestino = reinterpret_cast<F>(::dlsym(ABiblioteca, ANome));
+    return ADestino != nullptr;
+}
+
+// Null when libcurl is missing or incomplete; the download then fails like
+// any other.
+const TCurl* Curl() {
+    static const TCurl* const curl = []() -> const TCurl* {
+        void* biblioteca = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (biblioteca == nullptr) {
+            return nullptr;
+        }
+        static TCurl f;
+        const bool completa = Carregar(biblioteca, "curl_global_init", f.GlobalInit) &&
+                              Carregar(biblioteca, "curl_easy_init", f.EasyInit) &&
+                              Carregar(biblioteca, "curl_easy_setopt", f.EasySetopt) &&
+                              Carregar(biblioteca, "curl_easy_perform", f.EasyPerform) &&
+                              Carregar(biblioteca, "curl_easy_cleanup", f.EasyCleanup) &&
+                              Carregar(biblioteca, "curl_slist_append", f.SlistAppend) &&
+                              Carregar(biblioteca, "curl_slist_free_all", f.SlistFreeAll);
+        if (!completa || f.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            return nullptr;  // stays loaded: unloading TLS libraries is not safe
+        }
+        return &f;
+    }();
+    return curl;
+}
 
 std::size_t Receber(char* ADados, std::size_t ATamanho, std::size_t AQuantos, void* AUsuario) {
     auto* corpo = static_cast<std::string*>(AUsuario);
@@ -44,11 +83,6 @@ int Progresso(void* AUsuario, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return parar->stop_requested() ? 1 : 0;
 }
 
-void IniciarCurl() {
-    static std::once_flag uma;
-    std::call_once(uma, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 }  // namespace
 
 std::string BaixarTexto(std::string_view AUrl,
@@ -57,38 +91,43 @@ std::string BaixarTexto(std::string_view AUrl,
     if (AOpcoes.Parar.stop_requested()) {
         return {};
     }
-    IniciarCurl();
-    std::unique_ptr<CURL, TLiberarCurl> curl(curl_easy_init());
+    const TCurl* f = Curl();
+    if (f == nullptr) {
+        return {};
+    }
+    const auto liberarCurl = [f](CURL* ACurl) { f->EasyCleanup(ACurl); };
+    std::unique_ptr<CURL, decltype(liberarCurl)> curl(f->EasyInit(), liberarCurl);
     if (!curl) {
         return {};
     }
     const std::string url(AUrl);
     const std::string agente(AAgente);
     std::string corpo;
-    curl_slist* bruta = curl_slist_append(nullptr, "Cache-Control: no-cache");
-    bruta = curl_slist_append(bruta, "Pragma: no-cache");
-    std::unique_ptr<curl_slist, TLiberarLista> cabecalhos(bruta);
+    curl_slist* bruta = f->SlistAppend(nullptr, "Cache-Control: no-cache");
+    bruta = f->SlistAppend(bruta, "Pragma: no-cache");
+    const auto liberarLista = [f](curl_slist* ALista) { f->SlistFreeAll(ALista); };
+    std::unique_ptr<curl_slist, decltype(liberarLista)> cabecalhos(bruta, liberarLista);
     CURL* c = curl.get();
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_USERAGENT, agente.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, cabecalhos.get());
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+    f->EasySetopt(c, CURLOPT_URL, url.c_str());
+    f->EasySetopt(c, CURLOPT_USERAGENT, agente.c_str());
+    f->EasySetopt(c, CURLOPT_HTTPHEADER, cabecalhos.get());
+    f->EasySetopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    f->EasySetopt(c, CURLOPT_MAXREDIRS, 10L);
+    f->EasySetopt(c, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
     // No data for 5 s (fewer than 1 byte/s) ends the transfer.
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 5L);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Receber);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &corpo);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(AOpcoes.LimiteTotalSegundos));
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Progresso);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &AOpcoes.Parar);
-    if (curl_easy_perform(c) != CURLE_OK) {
+    f->EasySetopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    f->EasySetopt(c, CURLOPT_LOW_SPEED_TIME, 5L);
+    f->EasySetopt(c, CURLOPT_NOSIGNAL, 1L);
+    f->EasySetopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    f->EasySetopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    f->EasySetopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    f->EasySetopt(c, CURLOPT_WRITEFUNCTION, &Receber);
+    f->EasySetopt(c, CURLOPT_WRITEDATA, &corpo);
+    f->EasySetopt(c, CURLOPT_TIMEOUT, static_cast<long>(AOpcoes.LimiteTotalSegundos));
+    f->EasySetopt(c, CURLOPT_NOPROGRESS, 0L);
+    f->EasySetopt(c, CURLOPT_XFERINFOFUNCTION, &Progresso);
+    f->EasySetopt(c, CURLOPT_XFERINFODATA, &AOpcoes.Parar);
+    if (f->EasyPerform(c) != CURLE_OK) {
         return {};
     }
     return GarantirUtf8(corpo);
