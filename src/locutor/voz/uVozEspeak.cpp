@@ -1,5 +1,6 @@
 #include "locutor/voz/uVozEspeak.h"
 
+#include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
 extern "C" {
@@ -87,10 +88,12 @@ class TSintetizador {
         return s;
     }
 
+    // True when espeak's data lists voices; whether it then synthesizes is
+    // known at the first text.
     bool Disponivel() {
         std::unique_lock trava(FTrava);
         FSinal.wait(trava, [this] { return FIniciado; });
-        return FTaxa > 0;
+        return !FTokens.empty();
     }
     std::vector<TTokenVoz> Tokens() {
         Disponivel();
@@ -139,34 +142,45 @@ class TSintetizador {
         return pedido->Cancelado.load() ? 1 : 0;
     }
 
+    // Lists the voices from espeak's data folder alone. Its phoneme tables
+    // and dictionaries (most of its memory) are loaded at the first text:
+    // a box that never speaks never holds them.
     void Iniciar() {
-        const int taxa = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, 0);
         std::vector<TTokenVoz> tokens;
-        if (taxa > 0) {
-            espeak_SetSynthCallback(&TSintetizador::Chamada);
-            const espeak_VOICE** vozes = espeak_ListVoices(nullptr);
-            for (int i = 0; vozes != nullptr && vozes[i] != nullptr; ++i) {
-                const std::string codigo = vozes[i]->languages + 1;
-                if (codigo == "pt-br") {
-                    tokens.push_back({kDescricaoBrasil, IdiomaDoCodigo(codigo), "pt-br"});
-                    for (const auto& v : kVariantesBrasil) {
-                        tokens.push_back({std::string(kDescricaoBrasil) + " - " + v.Nome,
-                                          IdiomaDoCodigo(codigo),
-                                          std::string("pt-br+") + v.Arquivo});
-                    }
-                } else {
-                    tokens.push_back({vozes[i]->name, IdiomaDoCodigo(codigo), codigo});
+        espeak_ng_InitializePath(nullptr);
+        const espeak_VOICE** vozes = espeak_ListVoices(nullptr);
+        for (int i = 0; vozes != nullptr && vozes[i] != nullptr; ++i) {
+            const std::string codigo = vozes[i]->languages + 1;
+            if (codigo == "pt-br") {
+                tokens.push_back({kDescricaoBrasil, IdiomaDoCodigo(codigo), "pt-br"});
+                for (const auto& v : kVariantesBrasil) {
+                    tokens.push_back({std::string(kDescricaoBrasil) + " - " + v.Nome,
+                                      IdiomaDoCodigo(codigo),
+                                      std::string("pt-br+") + v.Arquivo});
                 }
+            } else {
+                tokens.push_back({vozes[i]->name, IdiomaDoCodigo(codigo), codigo});
             }
-            // The Brazilian voice first: it is the one the shop wants.
-            std::stable_partition(
-                tokens.begin(), tokens.end(), [](const TTokenVoz& t) { return t.Idioma == "416"; });
         }
+        // The Brazilian voice first: it is the one the shop wants.
+        std::stable_partition(
+            tokens.begin(), tokens.end(), [](const TTokenVoz& t) { return t.Idioma == "416"; });
         std::lock_guard trava(FTrava);
-        FTaxa = taxa;
         FTokens = std::move(tokens);
         FIniciado = true;
         FSinal.notify_all();
+    }
+
+    // On the synthesizer thread, at the first text.
+    bool CarregarDados() {
+        if (!FCarregado) {
+            FCarregado = true;
+            FTaxa = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 200, nullptr, 0);
+            if (FTaxa > 0) {
+                espeak_SetSynthCallback(&TSintetizador::Chamada);
+            }
+        }
+        return FTaxa > 0;
     }
 
     void Rodar(const std::stop_token& AParar) {
@@ -195,8 +209,12 @@ class TSintetizador {
 
     void Sintetizar(TPedidoFala& APedido) {
         TMotor& motor = *APedido.Motor;
-        if (APedido.Cancelado.load() || FTaxa <= 0) {
-            APedido.Erro.store(FTaxa <= 0);
+        if (APedido.Cancelado.load()) {
+            Concluir(APedido, motor);
+            return;
+        }
+        if (!CarregarDados()) {
+            APedido.Erro.store(true);
             Concluir(APedido, motor);
             return;
         }
@@ -308,6 +326,8 @@ class TSintetizador {
     std::deque<std::shared_ptr<TPedidoFala>> FPedidos;  // guarded by FTrava
     std::vector<TTokenVoz> FTokens;                     // guarded by FTrava
     bool FIniciado = false;                             // guarded by FTrava
+    // Used on the synthesizer thread only.
+    bool FCarregado = false;
     int FTaxa = 0;
     // Used on the synthesizer thread only.
     std::unique_ptr<SwrContext, TLiberarConversor> FConversor;
