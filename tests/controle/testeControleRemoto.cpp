@@ -237,6 +237,22 @@ TEST_F(ControleRemoto, Rotas) {
     EXPECT_EQ(TJson::parse(manifesto->body)["short_name"], "Loja Sonorante");
 }
 
+// Phones that offer brotli or gzip still get plain replies: compressing every
+// poll costs the box more than the LAN saves.
+TEST_F(ControleRemoto, RespostasSemCompressao) {
+    const httplib::Headers oferta{{"Accept-Encoding", "br, gzip, deflate"}, {"X-Pin", "123456"}};
+    auto pagina = Pedir([&](httplib::Client& C) { return C.Get("/", oferta); });
+    auto estado = Pedir([&](httplib::Client& C) {
+        return C.Post("/api/estado", oferta, "{}", "application/json");
+    });
+    for (const auto& r : {pagina, estado}) {
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 200);
+        EXPECT_FALSE(r->has_header("Content-Encoding")) << r->get_header_value("Content-Encoding");
+    }
+    EXPECT_NE(pagina->body.find("Loja Sonorante"), std::string::npos);
+}
+
 TEST_F(ControleRemoto, ApiPassaPeloManipulador) {
     auto r = Api("/api/ESTADO", "{\"completo\":true}");
     ASSERT_TRUE(r);
