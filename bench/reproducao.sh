@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Whole-process playback cost: our headless program playing a 5-minute MP3
 # with phone control on against `ffplay -nodisp -autoexit` on the same file,
-# both on SDL's dummy driver, for SEGUNDOS of real time each (default 60).
-# Reports CPU seconds per minute of audio, the resident memory (peak) of each
-# and the ratio of resident memories.
+# both on SDL's dummy driver, for SEGUNDOS of real time each (default 60),
+# alternating, REPETICOES times (default 3). Reports the medians of CPU
+# seconds per minute of audio and of the resident memory (peak) of each, and
+# the ratio of the resident memories.
 set -euo pipefail
 construcao=${1:-build-bench}
 segundos=${SEGUNDOS:-60}
+repeticoes=${REPETICOES:-3}
 source "$(dirname "$0")/lib/comum.sh"
 dados=$(mktemp -d)
 trap 'rm -rf "$dados"' EXIT
@@ -30,11 +32,27 @@ medir() {  # command...: runs it for $segundos, prints "cpu_s rss_kb hwm_kb"
     awk -v s="$stat" -v t="$tique" -v r="$rss" -v h="$hwm" 'BEGIN { split(s, a, " "); printf "%.3f %d %d\n", (a[1] + a[2]) / t, r, h }'
 }
 export SDL_AUDIODRIVER=dummy
-read -r nosso_cpu nosso_rss nosso_hwm < <(medir "$construcao/lojasonorante" --sem-janela --dados "$dados" --driver-audio dummy)
-read -r ffplay_cpu ffplay_rss ffplay_hwm < <(medir ffplay -nodisp -autoexit -loglevel quiet "$dados/musicas/5min.mp3")
+nossos=()
+deles=()
+for ((i = 0; i < repeticoes; i++)); do
+    nossos+=("$(medir "$construcao/lojasonorante" --sem-janela --dados "$dados" --driver-audio dummy)")
+    deles+=("$(medir ffplay -nodisp -autoexit -loglevel quiet "$dados/musicas/5min.mp3")")
+done
+coluna() {  # N lines...: the median of field N
+    local n=$1
+    shift
+    printf '%s\n' "$@" | awk -v n="$n" '{ print $n }' | mediana
+}
+nosso_cpu=$(coluna 1 "${nossos[@]}")
+nosso_rss=$(coluna 2 "${nossos[@]}")
+nosso_hwm=$(coluna 3 "${nossos[@]}")
+ffplay_cpu=$(coluna 1 "${deles[@]}")
+ffplay_rss=$(coluna 2 "${deles[@]}")
+ffplay_hwm=$(coluna 3 "${deles[@]}")
+echo "RSS de cada vez (kB): lojasonorante $(printf '%s\n' "${nossos[@]}" | awk '{ printf "%s ", $2 }')| ffplay $(printf '%s\n' "${deles[@]}" | awk '{ printf "%s ", $2 }')"
 por_minuto() { awk -v c="$1" -v s="$segundos" 'BEGIN { printf "%.3f", c * 60 / s }'; }
 printf "%-14s %18s %12s %12s\n" "" "CPU s/min audio" "RSS (MB)" "pico (MB)"
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 printf "%-14s %18s %12s %12s\n" "lojasonorante" "$(por_minuto "$nosso_cpu")" "$(mb "$nosso_rss")" "$(mb "$nosso_hwm")"
 printf "%-14s %18s %12s %12s\n" "ffplay" "$(por_minuto "$ffplay_cpu")" "$(mb "$ffplay_rss")" "$(mb "$ffplay_hwm")"
-awk -v a="$nosso_rss" -v b="$ffplay_rss" 'BEGIN { printf "memoria residente: %.2f x ffplay (alvo <= 0.75)\n", a / b }'
+awk -v a="$nosso_rss" -v b="$ffplay_rss" 'BEGIN { printf "memoria residente (medianas): %.3f x ffplay (alvo <= 0.75)\n", a / b }'

@@ -12,7 +12,7 @@ construir=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev ffmpeg
     libsdl2-dev libespeak-ng-dev espeak-ng libtag1-dev
     qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-material-design-icons-iconfont
-    libcpp-httplib-dev libpcre2-dev nlohmann-json3-dev libcurl4-openssl-dev
+    libcpp-httplib-dev libpcre2-dev nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
     libqrencode-dev dpkg-dev
 )
 testes=(

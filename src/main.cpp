@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <malloc.h>
+#include <openssl/crypto.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -177,6 +178,17 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
     sinaleiro.join();
     return 0;
 }
+
+// The HTTP library links OpenSSL and, when loaded, asks it for its error
+// texts: over half a megabyte resident for the whole day, and nothing here
+// ever prints them. Declining them must come before any library's own
+// initialisers run, hence the pre-initialisation hook; OpenSSL keeps the
+// first choice made and still reads its configuration later, as usual.
+void SemTextosDeErroOpenssl(int, char**, char**) {
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CRYPTO_STRINGS, nullptr);
+}
+[[gnu::section(".preinit_array"),
+  gnu::used]] void (*const kAntesDasBibliotecas)(int, char**, char**) = &SemTextosDeErroOpenssl;
 
 }  // namespace
 
