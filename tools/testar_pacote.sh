@@ -17,6 +17,8 @@ verificar() {
 }
 depende=$(dpkg-deb -f "$deb" Depends)
 verificar "dependencias tiradas das bibliotecas" '[[ $depende == *libavformat* && $depende == *libsdl2* && $depende == *libqt6widgets* ]]'
+# Opened at run time, so only the hand-named dependency brings it.
+verificar "libcurl, aberta so no primeiro download" '[[ $depende == *libcurl4* ]]'
 bin=$(find "$tmp/raiz" -path '*/bin/lojasonorante' -type f)
 verificar "programa no pacote" '[ -x "$bin" ] && [ -x "$(dirname "$bin")/lojasonorante-janela" ]'
 verificar "--versao" '"$bin" --versao | grep -q "^Loja Sonorante [0-9]"'
