@@ -119,6 +119,10 @@ std::string FraseFechamento(std::string_view ANome, TGeneroEmpresa AGenero) {
 }
 
 std::string ConverterMarcadoresAntigos(std::string_view ATexto) {
+    // Most texts have no old marker: they never need the pattern compiled.
+    if (MinusculasAZ(ATexto).find("{empresa}") == std::string::npos) {
+        return std::string(ATexto);
+    }
     static const TRegex kAntigo("(?<![A-Za-zÀ-ÿ])(pela|pelo|da|do|na|no|à|ao|a|o) \\{empresa\\}",
                                 TRegex::roSemCaixa);
     static constexpr std::array<const char*, 10> kPalavras = {

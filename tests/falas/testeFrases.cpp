@@ -64,6 +64,8 @@ TEST(Frases, ConverterMarcadoresAntigos) {
         {"DO {empresa}", "{Da empresa}"},
         {"o  {empresa}", "o  {empresa}"},
         {"a {empresa}\no {empresa}", "{a empresa}\n{a empresa}"},
+        {"NA {EMPRESA}", "{Na empresa}"},
+        {"Promoção sem marcador", "Promoção sem marcador"},
     };
     for (const auto& c : casos) {
         EXPECT_EQ(ConverterMarcadoresAntigos(c.Texto), c.Esperado) << c.Texto;
