@@ -4,12 +4,13 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
-#include <taglib/fileref.h>
-#include <taglib/tpropertymap.h>
+#include <dlfcn.h>
 
+#include "audio/uTagsModulo.h"
 #include "comum/uTexto.h"
 
 namespace ljsn {
@@ -385,30 +386,60 @@ void LerId3v1(TBytes AFim, TTagsAudio& ATags) {
     }
 }
 
+namespace {
+
+// TagLib lives in a module opened at the first file that needs it: beside an
+// installed program in ../lib/lojasonorante, or in the build tree.
+TLerPropriedadesModulo AbrirModuloTags() {
+    std::vector<std::filesystem::path> candidatos;
+    std::error_code erro;
+    const auto executavel = std::filesystem::read_symlink("/proc/self/exe", erro);
+    if (!erro) {
+        candidatos.push_back(executavel.parent_path() / ".." / "lib" / "lojasonorante" /
+                             kArquivoModuloTags);
+    }
+    candidatos.push_back(std::filesystem::path(LJSN_DIR_MODULOS) / kArquivoModuloTags);
+    for (const auto& c : candidatos) {
+        if (void* modulo = ::dlopen(c.c_str(), RTLD_NOW | RTLD_LOCAL); modulo != nullptr) {
+            if (auto* f = reinterpret_cast<TLerPropriedadesModulo>(
+                    ::dlsym(modulo, kFuncaoLerPropriedades));
+                f != nullptr) {
+                return f;  // stays open for the rest of the run
+            }
+            ::dlclose(modulo);
+        }
+    }
+    std::fprintf(stderr, "lojasonorante: modulo de tags %s nao encontrado\n", kArquivoModuloTags);
+    return nullptr;
+}
+
+struct TCamposModulo {
+    std::array<std::string, kCampoGenero + 1> Textos;
+};
+
+void AoLerCampo(void* AUsuario, int ACampo, const char* ATexto) {
+    auto* campos = static_cast<TCamposModulo*>(AUsuario);
+    if (ACampo >= 0 && ACampo <= kCampoGenero && ATexto != nullptr) {
+        campos->Textos[static_cast<std::size_t>(ACampo)] = ATexto;
+    }
+}
+
+}  // namespace
+
 void LerPropriedades(const std::string& ACaminho, TTagsAudio& ATags) {
-    TagLib::FileRef arquivo(ACaminho.c_str(), false);
-    if (arquivo.isNull()) {
+    static const TLerPropriedadesModulo ler = AbrirModuloTags();
+    if (ler == nullptr) {
         return;
     }
-    const TagLib::PropertyMap p = arquivo.file()->properties();
-    const auto texto = [&](const char* AChave) -> std::string {
-        const auto it = p.find(AChave);
-        if (it == p.end() || it->second.isEmpty()) {
-            return {};
-        }
-        return Aparar(it->second.front().to8Bit(true));
-    };
-    Preencher(ATags.Titulo, texto("TITLE"));
-    Preencher(ATags.Artista, texto("ARTIST"));
-    Preencher(ATags.Album, texto("ALBUM"));
-    std::string ano;
-    if (const TagLib::Tag* tag = arquivo.tag(); tag != nullptr && tag->year() != 0) {
-        ano = std::to_string(tag->year());
-    } else {
-        ano = PrimeirosCaracteres(texto("DATE"), 4);
-    }
-    Preencher(ATags.Ano, ano);
-    Preencher(ATags.Genero, texto("GENRE"));
+    TCamposModulo campos;
+    ler(ACaminho.c_str(), &campos, &AoLerCampo);
+    const auto texto = [&](int ACampo) { return Aparar(campos.Textos[ACampo]); };
+    Preencher(ATags.Titulo, texto(kCampoTitulo));
+    Preencher(ATags.Artista, texto(kCampoArtista));
+    Preencher(ATags.Album, texto(kCampoAlbum));
+    const std::string ano = texto(kCampoAno);
+    Preencher(ATags.Ano, !ano.empty() ? ano : PrimeirosCaracteres(texto(kCampoData), 4));
+    Preencher(ATags.Genero, texto(kCampoGenero));
 }
 
 TTagsAudio LerTags(const std::string& ACaminho) {
