@@ -3,7 +3,6 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include <arpa/inet.h>

@@ -10,6 +10,7 @@
 
 #include <dlfcn.h>
 
+#include "ambiente/uLog.h"
 #include "audio/uTagsModulo.h"
 #include "comum/uTexto.h"
 
@@ -409,7 +410,9 @@ TLerPropriedadesModulo AbrirModuloTags() {
             ::dlclose(modulo);
         }
     }
-    std::fprintf(stderr, "lojasonorante: modulo de tags %s nao encontrado\n", kArquivoModuloTags);
+    GravarLog("ERRO",
+              std::string("modulo de tags nao encontrado: ") + kArquivoModuloTags +
+                  " (so as tags ID3 serao lidas)");
     return nullptr;
 }
 
