@@ -46,11 +46,19 @@ int main() {
             std::fprintf(stderr, "espeak-ng indisponivel\n");
             return 1;
         }
+        // The first text also loads espeak's phoneme tables and dictionary.
+        const auto inicioFrio = Relogio::now();
         voz->Falar("<pitch absmiddle=\"0\">aquecimento</pitch>", kFalaAssincrona | kFalaXml);
+        double primeiroFrio = -1;
         std::vector<float> bloco(4096 * 2);
         while (!voz->Terminou()) {
+            if (primeiroFrio < 0 && motor.FalaEscrita() > 0) {
+                primeiroFrio = std::chrono::duration<double>(Relogio::now() - inicioFrio).count();
+            }
             motor.RenderizarAguardando(bloco);
         }
+        std::printf("latencia da primeira fala (carregando os dados do espeak): %.1f ms\n",
+                    primeiroFrio * 1000);
         const std::uint64_t antes = motor.FalaConsumida();
         const auto inicio = Relogio::now();
         voz->Falar(xml, kFalaAssincrona | kFalaXml);
