@@ -53,6 +53,7 @@ test-asan: dependencias-testes
 		-DLJSN_SANITIZE=address,undefined >/dev/null
 	@cmake --build build-asan -j $(NUCLEOS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 		ctest --output-on-failure -j $(NUCLEOS) --timeout 900 -E 'formatacao|camadas'
 
 test-tsan: dependencias-testes
