@@ -22,6 +22,7 @@
 
 #include "ambiente/uLog.h"
 #include "ambiente/uRede.h"
+#include "ambiente/uServidorHttp.h"
 #include "comum/uFormato.h"
 #include "comum/uTexto.h"
 #include "recursos/uRecursos.h"
@@ -418,13 +419,7 @@ std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
     }
     auto servidor = std::make_unique<TServidor>(FPrazoPedido);
     servidor->set_payload_max_length(kMaxCorpo);
-    // Replies are small and polled often; compressing each one on a shop's
-    // small box would cost more time and memory than the LAN saves.
-    servidor->set_pre_routing_handler([](const httplib::Request& AReq, httplib::Response&) {
-        // The library owns the request as a mutable object.
-        const_cast<httplib::Request&>(AReq).headers.erase("Accept-Encoding");
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
+    ResponderSemCompressao(*servidor);
     // The library's default also sets SO_REUSEPORT, which would let a second
     // copy bind the same port silently and share the phones' requests.
     auto escuta = std::make_shared<int>(-1);

@@ -21,6 +21,7 @@
 
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
+#include "ambiente/uServidorHttp.h"
 #include "comum/uTexto.h"
 #include "recursos/uRecursos.h"
 
@@ -243,13 +244,7 @@ bool TVozEdge::AbrirServidor() {
         servidor->set_read_timeout(5, 0);
         servidor->set_write_timeout(5, 0);
         servidor->set_payload_max_length(kMaxCorpo);
-        // The page and its polls stay on this machine: compressing them would
-        // only cost the encoder's memory and time.
-        servidor->set_pre_routing_handler([](const httplib::Request& AReq, httplib::Response&) {
-            // The library owns the request as a mutable object.
-            const_cast<httplib::Request&>(AReq).headers.erase("Accept-Encoding");
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
+        ResponderSemCompressao(*servidor);
         // Without SO_REUSEPORT, so a port another program holds reads as taken.
         servidor->set_socket_options([](int ASocket) {
             int sim = 1;
