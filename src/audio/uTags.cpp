@@ -416,14 +416,12 @@ TLerPropriedadesModulo AbrirModuloTags() {
     return nullptr;
 }
 
-struct TCamposModulo {
-    std::array<std::string, kCampoGenero + 1> Textos;
-};
+using TCamposModulo = std::array<std::string, kCampoGenero + 1>;
 
 void AoLerCampo(void* AUsuario, int ACampo, const char* ATexto) {
-    auto* campos = static_cast<TCamposModulo*>(AUsuario);
+    auto& campos = *static_cast<TCamposModulo*>(AUsuario);
     if (ACampo >= 0 && ACampo <= kCampoGenero && ATexto != nullptr) {
-        campos->Textos[static_cast<std::size_t>(ACampo)] = ATexto;
+        campos[static_cast<std::size_t>(ACampo)] = ATexto;
     }
 }
 
@@ -436,7 +434,7 @@ void LerPropriedades(const std::string& ACaminho, TTagsAudio& ATags) {
     }
     TCamposModulo campos;
     ler(ACaminho.c_str(), &campos, &AoLerCampo);
-    const auto texto = [&](int ACampo) { return Aparar(campos.Textos[ACampo]); };
+    const auto texto = [&](int ACampo) { return Aparar(campos[static_cast<std::size_t>(ACampo)]); };
     Preencher(ATags.Titulo, texto(kCampoTitulo));
     Preencher(ATags.Artista, texto(kCampoArtista));
     Preencher(ATags.Album, texto(kCampoAlbum));

@@ -86,6 +86,16 @@ class TDiscoPequeno {
     bool FMontado = false;
 };
 
+// A music folder with a.wav (ASegundosA s at 440 Hz) and b.wav (1 s at
+// 550 Hz), and the settings that play it; returns the folder.
+std::string PrepararDuasMusicas(const TPastaTemporaria& ADados, int ASegundosA) {
+    const std::string musicas = ADados / "musicas";
+    GerarTom(musicas + "/a.wav", ASegundosA, 440, 0.3, {"-c:a", "pcm_s16le"});
+    GerarTom(musicas + "/b.wav", 1, 550, 0.3, {"-c:a", "pcm_s16le"});
+    EscreverArquivo(ADados / "config.ini", "[Geral]\r\nPastaMusicas=" + musicas + kConfigBasica);
+    return musicas;
+}
+
 }  // namespace
 
 // The music folder deleted while playing: the songs that no longer open are
@@ -93,10 +103,7 @@ class TDiscoPequeno {
 // made again under the same name is found and played; no error storm.
 TEST(BinarioFalhas, PastaDeMusicasApagadaERecriada) {
     TPastaTemporaria dados;
-    const std::string musicas = dados / "musicas";
-    GerarTom(musicas + "/a.wav", 1, 440, 0.3, {"-c:a", "pcm_s16le"});
-    GerarTom(musicas + "/b.wav", 1, 550, 0.3, {"-c:a", "pcm_s16le"});
-    EscreverArquivo(dados / "config.ini", "[Geral]\r\nPastaMusicas=" + musicas + kConfigBasica);
+    const std::string musicas = PrepararDuasMusicas(dados, 1);
     TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
                        AmbienteSemSom(dados));
     ASSERT_NE(programa.LerAte("[TOCANDO]").find(".wav"), std::string::npos);
@@ -122,10 +129,7 @@ TEST(BinarioFalhas, PastaDeMusicasApagadaERecriada) {
 // back instead of left half-written, and logging resumes once space returns.
 TEST(BinarioFalhas, DiscoDoLogCheio) {
     TPastaTemporaria dados;
-    const std::string musicas = dados / "musicas";
-    GerarTom(musicas + "/a.wav", 1, 440, 0.3, {"-c:a", "pcm_s16le"});
-    GerarTom(musicas + "/b.wav", 1, 550, 0.3, {"-c:a", "pcm_s16le"});
-    EscreverArquivo(dados / "config.ini", "[Geral]\r\nPastaMusicas=" + musicas + kConfigBasica);
+    const std::string musicas = PrepararDuasMusicas(dados, 1);
     TDiscoPequeno disco(dados / "Logs", dados / "logs.img");
     ASSERT_TRUE(disco.Montado()) << "a small filesystem could not be mounted";
     TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
@@ -226,10 +230,7 @@ TEST(BinarioFalhas, MortoDuranteGravacoes) {
 // next song follows, and the deleted one is reported when its turn comes.
 TEST(BinarioFalhas, ArquivoTocandoApagado) {
     TPastaTemporaria dados;
-    const std::string musicas = dados / "musicas";
-    GerarTom(musicas + "/a.wav", 2, 440, 0.3, {"-c:a", "pcm_s16le"});
-    GerarTom(musicas + "/b.wav", 1, 550, 0.3, {"-c:a", "pcm_s16le"});
-    EscreverArquivo(dados / "config.ini", "[Geral]\r\nPastaMusicas=" + musicas + kConfigBasica);
+    const std::string musicas = PrepararDuasMusicas(dados, 2);
     TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
                        AmbienteSemSom(dados));
     ASSERT_NE(programa.LerAte("[TOCANDO]").find("a.wav"), std::string::npos);
