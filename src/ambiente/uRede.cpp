@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -41,28 +42,30 @@ bool Carregar(void* ABiblioteca, const char* ANome, F& ADestino) {
     return ADestino != nullptr;
 }
 
+std::optional<TCurl> AbrirCurl() {
+    void* biblioteca = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (biblioteca == nullptr) {
+        return std::nullopt;
+    }
+    TCurl f;
+    const bool completa = Carregar(biblioteca, "curl_global_init", f.GlobalInit) &&
+                          Carregar(biblioteca, "curl_easy_init", f.EasyInit) &&
+                          Carregar(biblioteca, "curl_easy_setopt", f.EasySetopt) &&
+                          Carregar(biblioteca, "curl_easy_perform", f.EasyPerform) &&
+                          Carregar(biblioteca, "curl_easy_cleanup", f.EasyCleanup) &&
+                          Carregar(biblioteca, "curl_slist_append", f.SlistAppend) &&
+                          Carregar(biblioteca, "curl_slist_free_all", f.SlistFreeAll);
+    if (!completa || f.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+        return std::nullopt;  // stays loaded: unloading TLS libraries is not safe
+    }
+    return f;
+}
+
 // Null when libcurl is missing or incomplete; the download then fails like
 // any other.
 const TCurl* Curl() {
-    static const TCurl* const curl = []() -> const TCurl* {
-        void* biblioteca = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
-        if (biblioteca == nullptr) {
-            return nullptr;
-        }
-        static TCurl f;
-        const bool completa = Carregar(biblioteca, "curl_global_init", f.GlobalInit) &&
-                              Carregar(biblioteca, "curl_easy_init", f.EasyInit) &&
-                              Carregar(biblioteca, "curl_easy_setopt", f.EasySetopt) &&
-                              Carregar(biblioteca, "curl_easy_perform", f.EasyPerform) &&
-                              Carregar(biblioteca, "curl_easy_cleanup", f.EasyCleanup) &&
-                              Carregar(biblioteca, "curl_slist_append", f.SlistAppend) &&
-                              Carregar(biblioteca, "curl_slist_free_all", f.SlistFreeAll);
-        if (!completa || f.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-            return nullptr;  // stays loaded: unloading TLS libraries is not safe
-        }
-        return &f;
-    }();
-    return curl;
+    static const std::optional<TCurl> curl = AbrirCurl();
+    return curl ? &*curl : nullptr;
 }
 
 std::size_t Receber(char* ADados, std::size_t ATamanho, std::size_t AQuantos, void* AUsuario) {

@@ -329,7 +329,6 @@ class TSintetizador {
     // Used on the synthesizer thread only.
     bool FCarregado = false;
     int FTaxa = 0;
-    // Used on the synthesizer thread only.
     std::unique_ptr<SwrContext, TLiberarConversor> FConversor;
     int FTaxaMotor = 0;
     float FGanho = 1.0f;
