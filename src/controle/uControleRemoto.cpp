@@ -62,17 +62,6 @@ constexpr TRota kRotas[] = {
     {"/apple-touch-icon-precomposed.png", "CEL_APPLE", "image/png"},
 };
 
-// Takes time that depends on the lengths only, so the reply's timing cannot
-// tell how many leading digits were right.
-bool PinsIguais(const std::string& ADado, const std::string& ACerto) {
-    unsigned diferenca = ADado.size() != ACerto.size() ? 1u : 0u;
-    for (std::size_t i = 0; i < ACerto.size(); ++i) {
-        const unsigned dado = i < ADado.size() ? static_cast<unsigned char>(ADado[i]) : 0u;
-        diferenca |= dado ^ static_cast<unsigned char>(ACerto[i]);
-    }
-    return diferenca == 0;
-}
-
 // The peer's address as text ("" when the client is already gone).
 std::string EnderecoDoPar(int ASocket, int& APorta) {
     sockaddr_storage endereco{};
@@ -211,7 +200,9 @@ class TFilaNaHora final : public httplib::TaskQueue {
 // per admitted connection, so none waits behind a slow client either.
 class TControleRemoto::TServidor final : public httplib::Server {
   public:
-    explicit TServidor(std::chrono::milliseconds APrazo) : FPrazo(APrazo) {
+    // AConhecido: whether an address presented the right PIN lately.
+    TServidor(std::chrono::milliseconds APrazo, std::function<bool(const std::string&)> AConhecido)
+        : FPrazo(APrazo), FConhecido(std::move(AConhecido)) {
         new_task_queue = [this] { return new TFilaNaHora([this] { Encerrar(); }); };
     }
     ~TServidor() override { Encerrar(); }
@@ -246,6 +237,7 @@ class TControleRemoto::TServidor final : public httplib::Server {
         int Socket = -1;
         std::string Endereco;
         int Porta = 0;
+        bool Conhecido = false;
         TRelogioFirme::time_point Prazo;
     };
 
@@ -255,9 +247,11 @@ class TControleRemoto::TServidor final : public httplib::Server {
         c.Socket = ASocket;
         c.Prazo = TRelogioFirme::now() + FPrazo;
         c.Endereco = EnderecoDoPar(ASocket, c.Porta);
+        c.Conhecido = !c.Endereco.empty() && FConhecido(c.Endereco);
         std::lock_guard trava(FTrava);
         int& doEndereco = FPorEndereco[c.Endereco];
         if (FEncerrando || c.Endereco.empty() || FTotal >= kMaxConexoes ||
+            (!c.Conhecido && FDesconhecidas >= kMaxConexoes - kReservadas) ||
             doEndereco >= kMaxConexoesPorEndereco) {
             if (doEndereco == 0) {
                 FPorEndereco.erase(c.Endereco);
@@ -279,6 +273,7 @@ class TControleRemoto::TServidor final : public httplib::Server {
         }
         ++doEndereco;
         ++FTotal;
+        FDesconhecidas += c.Conhecido ? 0 : 1;
         FEsperando.push_back(std::move(c));
         FSinal.notify_one();
         return true;
@@ -315,6 +310,7 @@ class TControleRemoto::TServidor final : public httplib::Server {
     // FTrava held.
     void Liberar(const TConexao& AConexao) {
         --FTotal;
+        FDesconhecidas -= AConexao.Conhecido ? 0 : 1;
         auto it = FPorEndereco.find(AConexao.Endereco);
         if (it != FPorEndereco.end() && --it->second <= 0) {
             FPorEndereco.erase(it);
@@ -322,15 +318,17 @@ class TControleRemoto::TServidor final : public httplib::Server {
     }
 
     const std::chrono::milliseconds FPrazo;
+    const std::function<bool(const std::string&)> FConhecido;
     std::mutex FTrava;
     std::condition_variable FSinal;
     std::deque<TConexao> FEsperando;                    // guarded by FTrava
     std::set<int> FAbertos;                             // being served; guarded by FTrava
     std::unordered_map<std::string, int> FPorEndereco;  // guarded by FTrava
     int FTotal = 0;                                     // guarded by FTrava
-    std::size_t FOciosos = 0;                           // guarded by FTrava
-    bool FEncerrando = false;                           // guarded by FTrava
-    std::vector<std::thread> FThreads;                  // guarded by FTrava
+    int FDesconhecidas = 0;             // from addresses not known lately; guarded by FTrava
+    std::size_t FOciosos = 0;           // guarded by FTrava
+    bool FEncerrando = false;           // guarded by FTrava
+    std::vector<std::thread> FThreads;  // guarded by FTrava
 };
 
 // One API call in transit, shared by the connection thread that waits for it
@@ -353,7 +351,10 @@ struct TControleRemoto::TManipulador {
 };
 
 TControleRemoto::TControleRemoto(TFilaPrincipal& AFila, TRelogio& ARelogio)
-    : FFila(AFila), FRelogio(ARelogio), FManipulador(std::make_shared<TManipulador>()) {}
+    : FFila(AFila),
+      FRelogio(ARelogio),
+      FManipulador(std::make_shared<TManipulador>()),
+      FGuarda(ARelogio) {}
 
 TControleRemoto::~TControleRemoto() {
     Parar();
@@ -364,60 +365,13 @@ void TControleRemoto::DefinirOnComando(TEventoComando AComando) {
     FManipulador->Comando = std::move(AComando);
 }
 
-TControleRemoto::TConferencia TControleRemoto::ConferirPin(const std::string& APin,
-                                                           const std::string& AEndereco) {
-    const std::uint32_t agora = FRelogio.Tique();
-    bool bloqueou = false;
-    {
-        std::lock_guard trava(FTravaPin);
-        std::erase_if(FTentativas, [agora](const auto& AItem) {
-            return DecorridoMs(AItem.second.Desde, agora) >= kBloqueioMs;
-        });
-        auto it = FTentativas.find(AEndereco);
-        if (it != FTentativas.end() && it->second.Bloqueado) {
-            return TConferencia::tcBloqueado;
-        }
-        if (!FPin.empty() && PinsIguais(APin, FPin)) {
-            if (it != FTentativas.end()) {
-                FTentativas.erase(it);
-            }
-            return TConferencia::tcCerto;
-        }
-        if (it == FTentativas.end()) {
-            if (FTentativas.size() >= kMaxEnderecosPin) {
-                // Full: forget the address heard from longest ago.
-                FTentativas.erase(std::max_element(
-                    FTentativas.begin(), FTentativas.end(), [agora](const auto& A, const auto& B) {
-                        return DecorridoMs(A.second.Desde, agora) <
-                               DecorridoMs(B.second.Desde, agora);
-                    }));
-            }
-            it = FTentativas.emplace(AEndereco, TTentativas{}).first;
-        }
-        it->second.Desde = agora;
-        if (++it->second.Erros >= kMaxErrosPin) {
-            it->second.Bloqueado = true;
-            bloqueou = true;
-        }
-    }
-    if (bloqueou) {
-        GravarLogFmt("CELULAR",
-                     "%d PINs errados seguidos de %s: bloqueado por um minuto",
-                     kMaxErrosPin,
-                     AEndereco);
-    }
-    return TConferencia::tcErrado;
-}
-
 std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
     Parar();
-    FPin = APin;
-    {
-        // A restart does not lift a lockout but does reset the counts.
-        std::lock_guard trava(FTravaPin);
-        std::erase_if(FTentativas, [](const auto& AItem) { return !AItem.second.Bloqueado; });
-    }
-    auto servidor = std::make_unique<TServidor>(FPrazoPedido);
+    // A restart does not lift a lockout but does reset the counts.
+    FGuarda.DefinirPin(APin);
+    auto servidor = std::make_unique<TServidor>(FPrazoPedido, [this](const std::string& AEndereco) {
+        return FGuarda.Conhecido(AEndereco);
+    });
     servidor->set_payload_max_length(kMaxCorpo);
     ResponderSemCompressao(*servidor);
     // The library's default also sets SO_REUSEPORT, which would let a second
@@ -441,6 +395,7 @@ std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
     std::weak_ptr<TManipulador> manipulador = FManipulador;
     // Every reply closes its connection; the library says so in the headers.
     auto requisicao = [this, manipulador](const httplib::Request& AReq, httplib::Response& ARes) {
+        FGuarda.Manter();
         const std::string caminho = MinusculasAZ(AReq.path);
         if (caminho == "/" || caminho == "/index.html") {
             ARes.status = 200;
@@ -461,13 +416,13 @@ std::string TControleRemoto::Iniciar(int APorta, const std::string& APin) {
             ARes.body = "Nao encontrado";
             return;
         }
-        switch (ConferirPin(AReq.get_header_value("X-Pin"), AReq.remote_addr)) {
-            case TConferencia::tcCerto:
+        switch (FGuarda.Conferir(AReq.get_header_value("X-Pin"), AReq.remote_addr)) {
+            case TGuardaPin::TResultado::trCerto:
                 break;
-            case TConferencia::tcErrado:
+            case TGuardaPin::TResultado::trErrado:
                 ResponderErro(ARes, 403, "PIN incorreto");
                 return;
-            case TConferencia::tcBloqueado:
+            case TGuardaPin::TResultado::trBloqueado:
                 // Not 403: the phone must keep its PIN and try again later.
                 ResponderErro(ARes, 429, "Muitas tentativas. Aguarde um minuto.");
                 return;

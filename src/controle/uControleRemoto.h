@@ -14,6 +14,7 @@
 
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
+#include "controle/uGuardaPin.h"
 
 namespace ljsn {
 
@@ -26,9 +27,11 @@ using TEventoComando = std::function<std::string(const std::string& AAcao, const
 // The small HTTP server the shop's phones use: the phone page, its manifest
 // and icons, and an API guarded by a six-digit PIN. Each API call is handed to
 // the main thread through the queue and waited for at most 5 s; the server
-// never touches programme state itself. Wrong PINs lock out only the address
-// they came from, and connections are capped per address and in all, so one
-// device on the shop's network cannot keep the phones out.
+// never touches programme state itself. Wrong PINs lock out the address they
+// came from and spend a budget all addresses share (TGuardaPin), and
+// connections are capped per address and in all, with places kept for phones
+// that presented the right PIN lately, so devices on the shop's network
+// cannot keep the phones out.
 class TControleRemoto {
   public:
     TControleRemoto(TFilaPrincipal& AFila, TRelogio& ARelogio);
@@ -49,6 +52,9 @@ class TControleRemoto {
     void Parar();
     bool Ativo() const { return FAtivo.load(); }
     int Porta() const { return FPorta; }
+    // Any thread, about once a minute: logs the wrong PINs of a minute that
+    // ended with no request since.
+    void Manter() { FGuarda.Manter(); }
 
     // How long a call waits for the main thread.
     static constexpr int kEsperaMs = 5000;
@@ -58,43 +64,27 @@ class TControleRemoto {
     static constexpr int kPrazoPedidoMs = 5000;
     // Connections served at once from one address and in all; any more are
     // closed as they arrive. Also keeps the server far below the process's
-    // open-file limit.
+    // open-file limit. Of the places in all, kReservadas serve only addresses
+    // that presented the right PIN lately, so slow clients from a handful of
+    // addresses cannot take every place.
     static constexpr int kMaxConexoesPorEndereco = 8;
     static constexpr int kMaxConexoes = 64;
-    // Wrong PINs in a row that lock an address out, and for how long.
-    static constexpr int kMaxErrosPin = 10;
-    static constexpr std::uint32_t kBloqueioMs = 60000;
-    // Addresses whose wrong PINs are remembered at once.
-    static constexpr std::size_t kMaxEnderecosPin = 256;
+    static constexpr int kReservadas = 16;
 
   private:
     struct TPedido;
     struct TManipulador;
     class TServidor;
-    enum class TConferencia { tcCerto, tcErrado, tcBloqueado };
-    // Wrong tries of one address; forgotten kBloqueioMs after the last one
-    // (or after the lockout began).
-    struct TTentativas {
-        int Erros = 0;
-        bool Bloqueado = false;
-        std::uint32_t Desde = 0;  // tick of the last wrong try or the lockout
-    };
-    // Connection threads. Times are taken from the monotonic Tique, so a
-    // change of the wall clock neither lifts nor stretches a lockout.
-    TConferencia ConferirPin(const std::string& APin, const std::string& AEndereco);
-
     TFilaPrincipal& FFila;
     TRelogio& FRelogio;
     std::unique_ptr<TServidor> FServidor;
     std::thread FEscuta;
     std::atomic<bool> FAtivo{false};
     int FPorta = 0;
-    std::string FPin;  // written only while stopped
     // The handler as the queued jobs see it: gone once this object is.
     std::shared_ptr<TManipulador> FManipulador;
     std::chrono::milliseconds FPrazoPedido{kPrazoPedidoMs};
-    std::mutex FTravaPin;
-    std::unordered_map<std::string, TTentativas> FTentativas;  // guarded by FTravaPin
+    TGuardaPin FGuarda;
 };
 
 // The address the phone opens: "http://IP:PORTA", one line per address.

@@ -28,6 +28,8 @@ void TPrograma::VerificarMinuto() {
         }
         FDiaDosLogs = dia;
     }
+    // The phones' wrong PINs of a minute with no request since.
+    FControle->Manter();
 
     if (c.HoraCerta && agora.Minuto == 0) {
         AnunciarHoraCerta(agora.Hora, 0);
