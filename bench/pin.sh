@@ -23,5 +23,5 @@ for _ in $(seq 100); do
 done
 "$construcao/bench/ljsn-ataque-pin" "$porta" 987654 "$segundos" 16 1000
 echo "  linhas do log sobre o PIN:"
-grep -h "\[CELULAR\]" "$dados"/Logs/*.log | sed 's/^/    /' | tail -n 6
-echo "  ($(grep -hc "\[CELULAR\]" "$dados"/Logs/*.log) linhas [CELULAR] no total)"
+(grep -h "\[CELULAR\]" "$dados"/Logs/*.log || true) | sed "s/^/    /" | tail -n 6
+echo "  ($(cat "$dados"/Logs/*.log | grep -c "\[CELULAR\]" || true) linhas [CELULAR] no total)"

@@ -118,7 +118,7 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
             if (APedido == "ESTADO") {
                 const auto estado = PedirNaFila(
                     fila, [&programa] { return programa.MontarEstado(true, std::string()); }, 3000);
-                return estado ? "OK " + *estado : std::string("ERRO o programa nao respondeu");
+                return estado ? "OK " + *estado : std::string(kRespostaOcupado);
             }
             return std::string(APedido == "MOSTRAR" ? "OK" : "ERRO pedido desconhecido");
         });
@@ -169,6 +169,8 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
                 }
             }
         }
+        // No second copy's request may reach a programme that is going.
+        AInstancia.Parar();
         // The orderly end (settings saved, FIM logged) follows.
         NotificarServico("STOPPING=1");
     }
@@ -258,32 +260,33 @@ int main(int argc, char** argv) {
     }
     // One copy per user (per data folder when one was chosen): a second copy
     // hands its switch to the first and ends.
-    const std::string pastaInstancia = PastaExecucao();
+    std::string motivoPasta;
+    const std::string pastaInstancia = PastaExecucao(&motivoPasta);
     const std::string nomeInstancia = NomeDaInstancia(linha.Dados);
-    if (linha.Estado) {
-        // For scripts and monitoring: the running copy's state report.
-        const auto resposta = EnviarAInstancia(pastaInstancia, nomeInstancia, "ESTADO");
-        if (!resposta) {
-            std::fprintf(stderr, "lojasonorante: nenhuma copia do programa esta rodando\n");
-            return 3;
-        }
-        if (!ComecaCom(*resposta, "OK ")) {
-            std::fprintf(stderr, "lojasonorante: %s\n", resposta->c_str());
-            return 1;
-        }
-        std::printf("%s\n", resposta->substr(3).c_str());
-        return 0;
+    std::unique_ptr<TInstanciaUnica> instancia;
+    if (!linha.Estado) {
+        instancia = TInstanciaUnica::Tentar(pastaInstancia, nomeInstancia);
     }
-    auto instancia = TInstanciaUnica::Tentar(pastaInstancia, nomeInstancia);
     if (!instancia) {
-        if (!EnviarAInstancia(pastaInstancia, nomeInstancia, PedidoDaLinha(linha.Comando))) {
-            std::fprintf(stderr, "lojasonorante: a copia aberta nao respondeu\n");
+        // --estado (scripts and monitoring) asks for the running copy's state
+        // report; a second copy hands it its switch and ends.
+        const auto conversa = ConversarComInstancia(
+            pastaInstancia, nomeInstancia, linha.Estado ? "ESTADO" : PedidoDaLinha(linha.Comando));
+        std::string mensagem;
+        const int codigo = DesfechoDaConversa(conversa, mensagem);
+        if (codigo != 0) {
+            std::fprintf(stderr, "lojasonorante: %s\n", mensagem.c_str());
+        } else if (linha.Estado) {
+            std::printf("%s\n",
+                        conversa.Resposta.substr(std::min<std::size_t>(3, conversa.Resposta.size()))
+                            .c_str());
         }
-        return 0;
+        return codigo;
     }
     AvisarTermosSemJanela();
 
     TOpcoesPrograma opcoes;
+    opcoes.MotivoPastaExecucao = std::move(motivoPasta);
     opcoes.Linha = std::move(linha);
     std::error_code erro;
     opcoes.CaminhoExecutavel = std::filesystem::read_symlink("/proc/self/exe", erro).string();

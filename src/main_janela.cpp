@@ -49,7 +49,7 @@ std::string AtenderPedido(TFilaPrincipal& AFila,
             AFila,
             [&AJanela] { return AJanela.Programa().MontarEstado(true, std::string()); },
             3000);
-        return estado ? "OK " + *estado : std::string("ERRO o programa nao respondeu");
+        return estado ? "OK " + *estado : std::string(kRespostaOcupado);
     }
     return "ERRO pedido desconhecido";
 }
@@ -89,15 +89,19 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const std::string pasta = PastaExecucao();
+    std::string motivoPasta;
+    const std::string pasta = PastaExecucao(&motivoPasta);
     const std::string nome = NomeDaInstancia(linha.Dados);
     auto instancia = TInstanciaUnica::Tentar(pasta, nome);
     if (!instancia) {
         // Another copy runs: it gets this command line's request; this one ends.
-        if (!EnviarAInstancia(pasta, nome, PedidoDaLinha(linha.Comando))) {
-            std::fprintf(stderr, "lojasonorante: a copia aberta nao respondeu\n");
+        std::string mensagem;
+        const int codigo = DesfechoDaConversa(
+            ConversarComInstancia(pasta, nome, PedidoDaLinha(linha.Comando)), mensagem);
+        if (codigo != 0) {
+            std::fprintf(stderr, "lojasonorante: %s\n", mensagem.c_str());
         }
-        return 0;
+        return codigo;
     }
 
     QApplication app(argc, argv);
@@ -124,6 +128,7 @@ int main(int argc, char** argv) {
     }
 
     TOpcoesPrograma opcoes;
+    opcoes.MotivoPastaExecucao = std::move(motivoPasta);
     std::error_code e;
     opcoes.CaminhoExecutavel = std::filesystem::read_symlink("/proc/self/exe", e).string();
     // NOLINTNEXTLINE(concurrency-mt-unsafe): before any thread

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ljsn {
 
@@ -22,17 +24,23 @@ namespace ljsn {
 inline constexpr const char* kNomeInstancia = "LojaSonorante_InstanciaUnica";
 inline constexpr const char* kVersaoProtocoloInstancia = "LJSN/1";
 
-// The user's runtime folder with a trailing "/": $XDG_RUNTIME_DIR, or a
-// private folder under /tmp.
-std::string PastaExecucao();
+// The user's runtime folder with a trailing "/": $XDG_RUNTIME_DIR, else
+// "lojasonorante-UID" under $TMPDIR (or /tmp), else "lojasonorante" in the
+// user's cache folder; the first that is safe. A folder is safe only when it
+// is a real folder (not a link), owned by this user, with no access for group
+// or others: in a folder someone else controls, another user could hold the
+// lock and the socket and receive this user's requests. AMotivo, when given,
+// says why places were passed over (empty when the first was used).
+std::string PastaExecucao(std::string* AMotivo = nullptr);
 // The lock and socket name: kNomeInstancia, plus a tag of the data folder
 // when one was chosen on the command line.
 std::string NomeDaInstancia(const std::string& ADadosEscolhidos);
 
 class TInstanciaUnica {
   public:
-    // Answers one request line (without "LJSN/1 "); runs on the listening
-    // thread, so it must hand the work to the main thread.
+    // Answers one request line (without "LJSN/1 "); runs on a connection's
+    // own thread, several at once, so it must hand the work to the main
+    // thread.
     using TAtender = std::function<std::string(const std::string& APedido)>;
 
     // The first copy's lock, or nothing when another copy holds it.
@@ -43,13 +51,25 @@ class TInstanciaUnica {
     TInstanciaUnica(const TInstanciaUnica&) = delete;
     TInstanciaUnica& operator=(const TInstanciaUnica&) = delete;
 
-    // Starts listening; false when the socket cannot be made.
+    // Starts listening; false when the socket cannot be made. Only
+    // connections from this user are served; each has its own thread and
+    // deadline, so idle ones do not hold the others up.
     bool Atender(TAtender AAtender);
+    // Stops listening and waits for the requests being answered; the
+    // handler is never called afterwards. The destructor does it too.
+    void Parar();
     const std::string& CaminhoSocket() const { return FSocket; }
 
+    // Requests answered at once; more are closed on arrival.
+    static constexpr std::size_t kMaxConexoes = 16;
+
   private:
+    struct TConexao;
     TInstanciaUnica() = default;
     void Escutar();
+    void Servir(int AConexao);
+    // Listening thread: joins the connection threads that finished (or all).
+    void Recolher(bool ATodas);
 
     int FTrava = -1;
     int FEscuta = -1;
@@ -57,14 +77,40 @@ class TInstanciaUnica {
     std::string FSocket;
     TAtender FAtender;
     std::thread FThread;
+    std::vector<std::unique_ptr<TConexao>> FConexoes;  // listening thread only
 };
 
-// Sends one request to the running copy and returns its answer; nothing
-// when no copy answers within AMs milliseconds.
+// How a request to the running copy went.
+enum class TSituacaoInstancia : std::uint8_t {
+    siRespondeu,    // the answer is in Resposta
+    siSemResposta,  // a copy runs (it holds the lock) but did not answer in time
+    siNenhuma,      // no copy runs
+    siAlheia,       // the socket belongs to another user: nothing was sent
+};
+struct TConversaInstancia {
+    TSituacaoInstancia Situacao = TSituacaoInstancia::siNenhuma;
+    std::string Resposta;
+};
+
+// Sends one request to the running copy and waits up to AMs milliseconds
+// for its answer line.
+TConversaInstancia ConversarComInstancia(const std::string& APasta,
+                                         const std::string& ANome,
+                                         const std::string& APedido,
+                                         int AMs = 3000);
+// The answer alone; nothing unless one came.
 std::optional<std::string> EnviarAInstancia(const std::string& APasta,
                                             const std::string& ANome,
                                             const std::string& APedido,
                                             int AMs = 3000);
+
+// What a copy answers when its main thread did not take the request in time.
+inline constexpr const char* kRespostaOcupado = "ERRO o programa nao respondeu";
+
+// How a conversation ends for a command line: the exit code (0 answered, 1
+// refused or the channel is another user's, 3 no copy runs, 4 a copy runs but
+// did not answer) and, unless 0, the message for standard error.
+int DesfechoDaConversa(const TConversaInstancia& AConversa, std::string& AMensagem);
 
 // The request a second copy sends for its command line: "ACAO n" for a
 // command switch, "MOSTRAR" otherwise.

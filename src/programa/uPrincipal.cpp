@@ -84,6 +84,10 @@ void TPrograma::Iniciar() {
                  kVersaoPrograma,
                  FOpcoes.CaminhoExecutavel,
                  FOpcoes.Linha.Argumentos);
+    if (!FOpcoes.MotivoPastaExecucao.empty()) {
+        GravarLogFmt(
+            "INICIO", "pasta de execucao insegura, evitada: %s", FOpcoes.MotivoPastaExecucao);
+    }
     // Copies left half-written by a process killed in the middle of a save;
     // only one programme runs on a data folder, so none is being written now.
     for (const char* nome : {"config.ini", "mensagens.txt", "chamadas.txt", "volumes.ini"}) {

@@ -77,6 +77,8 @@ struct TOpcoesPrograma {
     TLinhaComando Linha;
     std::string CaminhoExecutavel;
     std::string ValorRelogio;  // LJSN_RELOGIO
+    // Why the runtime folders passed over were unsafe (empty when none was).
+    std::string MotivoPastaExecucao;
 };
 
 // The headless programme: owns the settings, players, lists, announcer and
