@@ -17,7 +17,7 @@ construir=(
 )
 testes=(
     libgtest-dev libgmock-dev libbenchmark-dev libebur128-dev clang-format python3
-    libzbar-dev zbar-tools python3-mutagen
+    libzbar-dev zbar-tools python3-mutagen python3-fusepy fuse3
     pulseaudio pulseaudio-utils xvfb xauth trayer xdotool x11-utils libx11-dev
     chromium nodejs wrk valgrind fonts-noto-color-emoji
     clang libclang-rt-14-dev
