@@ -96,16 +96,16 @@ int main(int argc, char** argv) {
                 enderecos,
                 tentativas,
                 static_cast<double>(tentativas) / segundos);
-    std::printf("  PIN conferido: %ld (%.2f/s) | recusado sem conferir (429): %ld | acertos: %ld | "
-                "sem resposta ou outro: %ld\n",
-                conferidos.load() + acertos.load(),
-                porSegundo,
-                recusados.load(),
-                acertos.load(),
-                outros.load());
-    std::printf("  celular que sabe o PIN: %ld respondidos, %ld sem resposta\n",
-                celularOk,
-                celularFalhou);
+    std::printf(
+        "  PIN conferido: %ld (%.2f/s) | recusado sem conferir (429): %ld | acertos: %ld | "
+        "sem resposta ou outro: %ld\n",
+        conferidos.load() + acertos.load(),
+        porSegundo,
+        recusados.load(),
+        acertos.load(),
+        outros.load());
+    std::printf(
+        "  celular que sabe o PIN: %ld respondidos, %ld sem resposta\n", celularOk, celularFalhou);
     // A PIN drawn at random is found, on average, after half the space.
     if (porSegundo > 0) {
         std::printf("  tempo esperado para achar um PIN de 6 digitos: %s\n",

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <optional>
 
+#include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "comum/uArquivoTexto.h"
 #include "comum/uIni.h"
@@ -26,6 +28,80 @@ struct TChave {
     std::function<std::string(const TConf&)> Escrever;
 };
 
+// A value the file holds but the program will not take as it stands: one line
+// per key, so whoever edited config.ini by hand can see what was used.
+void AvisarCorrigida(const char* ASecao,
+                     const char* AChave,
+                     const std::string& ALido,
+                     const std::string& AMotivo,
+                     const std::string& AUsado) {
+    GravarLogFmt("CONFIG",
+                 "config.ini [%s] %s=%s %s: usando %s",
+                 ASecao,
+                 AChave,
+                 ALido,
+                 AMotivo,
+                 AUsado.empty() ? std::string("nada") : AUsado);
+}
+
+// An integer key: the file's value within AMinimo..AMaximo (the settings
+// dialog's range), else corrected and logged.
+int LerFaixa(const char* ASecao,
+             const char* AChave,
+             const std::optional<std::string>& AValor,
+             int AAtual,
+             int AMinimo,
+             int AMaximo) {
+    if (!AValor) {
+        return std::clamp(AAtual, AMinimo, AMaximo);
+    }
+    const auto lido = LerInteiro(Aparar(*AValor));
+    if (!lido) {
+        const int usado = std::clamp(AAtual, AMinimo, AMaximo);
+        AvisarCorrigida(ASecao, AChave, *AValor, "nao e um numero", std::to_string(usado));
+        return usado;
+    }
+    const int usado = std::clamp(*lido, AMinimo, AMaximo);
+    if (usado != *lido) {
+        AvisarCorrigida(ASecao,
+                        AChave,
+                        *AValor,
+                        FormatarOuFormato("fora da faixa %d a %d", AMinimo, AMaximo),
+                        std::to_string(usado));
+    }
+    return usado;
+}
+
+// Pseudo-filesystems hold devices and kernel files, never a shop's audio: a
+// jingle of /dev/zero loops in silence, a music folder of /proc lists the disk.
+bool CaminhoDeSistema(const std::string& ACaminho) {
+    const std::string normal = fs::path(ACaminho).lexically_normal().string();
+    for (const char* raiz : {"/proc", "/sys", "/dev"}) {
+        if (normal == raiz || ComecaCom(normal, std::string(raiz) + "/")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TChave Caminho(const char* ASecao, const char* AChave, std::string TConf::*ACampo) {
+    return {ASecao,
+            AChave,
+            [ACampo, ASecao, AChave](
+                TConf& c, const std::optional<std::string>& v, const TArquivoIni&) {
+                if (!v) {
+                    return;
+                }
+                if (CaminhoDeSistema(*v)) {
+                    AvisarCorrigida(ASecao, AChave, *v, "recusado (arquivo do sistema)", "");
+                    (c.*ACampo).clear();
+                    return;
+                }
+                c.*ACampo = *v;
+            },
+            [ACampo](const TConf& c) { return c.*ACampo; }};
+}
+
 TChave Texto(const char* ASecao, const char* AChave, std::string TConf::*ACampo) {
     return {ASecao,
             AChave,
@@ -40,18 +116,13 @@ TChave Texto(const char* ASecao, const char* AChave, std::string TConf::*ACampo)
 TChave Inteiro(const char* ASecao,
                const char* AChave,
                int TConf::*ACampo,
-               std::optional<std::pair<int, int>> AFaixa = std::nullopt) {
+               std::pair<int, int> AFaixa = {std::numeric_limits<int>::min(),
+                                             std::numeric_limits<int>::max()}) {
     return {ASecao,
             AChave,
-            [ACampo, AFaixa](TConf& c, const std::optional<std::string>& v, const TArquivoIni&) {
-                int valor = c.*ACampo;
-                if (v) {
-                    valor = LerInteiroOu(*v, valor);
-                }
-                if (AFaixa) {
-                    valor = std::clamp(valor, AFaixa->first, AFaixa->second);
-                }
-                c.*ACampo = valor;
+            [ACampo, AFaixa, ASecao, AChave](
+                TConf& c, const std::optional<std::string>& v, const TArquivoIni&) {
+                c.*ACampo = LerFaixa(ASecao, AChave, v, c.*ACampo, AFaixa.first, AFaixa.second);
             },
             [ACampo](const TConf& c) { return std::to_string(c.*ACampo); }};
 }
@@ -82,12 +153,8 @@ TChave VolumeFala(const char* AChave, TTipoFala ATipo) {
     const std::size_t i = IndiceFala(ATipo);
     return {"Volumes",
             AChave,
-            [i](TConf& c, const std::optional<std::string>& v, const TArquivoIni&) {
-                int valor = c.VolumesFala[i];
-                if (v) {
-                    valor = LerInteiroOu(*v, valor);
-                }
-                c.VolumesFala[i] = std::clamp(valor, 0, 100);
+            [i, AChave](TConf& c, const std::optional<std::string>& v, const TArquivoIni&) {
+                c.VolumesFala[i] = LerFaixa("Volumes", AChave, v, c.VolumesFala[i], 0, 100);
             },
             [i](const TConf& c) { return std::to_string(c.VolumesFala[i]); }};
 }
@@ -95,13 +162,15 @@ TChave VolumeFala(const char* AChave, TTipoFala ATipo) {
 const std::vector<TChave>& TabelaChaves() {
     static const std::vector<TChave> tabela = [] {
         std::vector<TChave> t;
-        t.push_back(Texto("Geral", "PastaMusicas", &TConf::PastaMusicas));
-        t.push_back(Texto("Geral", "PastaPropagandas", &TConf::PastaPropagandas));
-        t.push_back(Inteiro("Geral", "MusicasEntrePropagandas", &TConf::MusicasEntrePropagandas));
-        t.push_back(Inteiro("Geral", "PropagandasPorIntervalo", &TConf::PropagandasPorIntervalo));
+        t.push_back(Caminho("Geral", "PastaMusicas", &TConf::PastaMusicas));
+        t.push_back(Caminho("Geral", "PastaPropagandas", &TConf::PastaPropagandas));
+        t.push_back(
+            Inteiro("Geral", "MusicasEntrePropagandas", &TConf::MusicasEntrePropagandas, {1, 100}));
+        t.push_back(
+            Inteiro("Geral", "PropagandasPorIntervalo", &TConf::PropagandasPorIntervalo, {1, 20}));
         t.push_back(Booleano("Geral", "IncluirSubpastas", &TConf::IncluirSubpastas));
         t.push_back(Booleano("Geral", "Aleatorio", &TConf::Aleatorio));
-        t.push_back(Inteiro("Geral", "Volume", &TConf::Volume));
+        t.push_back(Inteiro("Geral", "Volume", &TConf::Volume, {0, 100}));
         t.push_back(Texto("Geral", "Tema", &TConf::Tema));
         t.push_back(Booleano("Geral", "TocarAoIniciar", &TConf::TocarAoIniciar));
         t.push_back(Booleano("Geral", "FecharParaBandeja", &TConf::FecharParaBandeja));
@@ -113,11 +182,8 @@ const std::vector<TChave>& TabelaChaves() {
         t.push_back({"Geral",
                      "TransicaoSegundos",
                      [](TConf& c, const std::optional<std::string>& v, const TArquivoIni& ini) {
-                         int valor = c.TransicaoSegundos;
-                         if (v) {
-                             valor = LerInteiroOu(*v, valor);
-                         }
-                         valor = std::clamp(valor, 0, 10);
+                         int valor =
+                             LerFaixa("Geral", "TransicaoSegundos", v, c.TransicaoSegundos, 0, 10);
                          // Files from before the default became 8 s hold the old 4.
                          if (valor == 4 && !ini.Existe("Geral", "TransicaoPadrao8")) {
                              valor = 8;
@@ -129,11 +195,11 @@ const std::vector<TChave>& TabelaChaves() {
                      "TransicaoPadrao8",
                      [](TConf&, const std::optional<std::string>&, const TArquivoIni&) {},
                      [](const TConf&) { return std::string("1"); }});
-        t.push_back(Texto("Geral", "VinhetaAntes", &TConf::VinhetaAntes));
-        t.push_back(Texto("Geral", "VinhetaDepois", &TConf::VinhetaDepois));
+        t.push_back(Caminho("Geral", "VinhetaAntes", &TConf::VinhetaAntes));
+        t.push_back(Caminho("Geral", "VinhetaDepois", &TConf::VinhetaDepois));
         t.push_back(Texto("Datas", "Ativas", &TConf::DatasAtivas));
-        t.push_back(Inteiro("Datas", "DiasAntes", &TConf::DatasDiasAntes, std::pair{0, 30}));
-        t.push_back(Inteiro("Datas", "Minutos", &TConf::DatasMinutos, std::pair{5, 240}));
+        t.push_back(Inteiro("Datas", "DiasAntes", &TConf::DatasDiasAntes, {0, 30}));
+        t.push_back(Inteiro("Datas", "Minutos", &TConf::DatasMinutos, {5, 240}));
         t.push_back(Texto("Datas", "Aniversario", &TConf::Aniversario));
         t.push_back(Booleano("Clima", "Ativo", &TConf::ClimaAtivo));
         t.push_back(Texto("Clima", "Cidade", &TConf::ClimaCidade));
@@ -141,14 +207,13 @@ const std::vector<TChave>& TabelaChaves() {
         t.push_back(Coordenada("Clima", "Lon", &TConf::ClimaLon));
         t.push_back(Booleano("Noticias", "Ativas", &TConf::NoticiasAtivas));
         t.push_back(Texto("Noticias", "Assuntos", &TConf::NoticiasAssuntos));
-        t.push_back(
-            Inteiro("Noticias", "CadaMusicas", &TConf::NoticiasCadaMusicas, std::pair{1, 20}));
-        t.push_back(Inteiro("Noticias", "Quantidade", &TConf::NoticiasQuantidade, std::pair{1, 5}));
+        t.push_back(Inteiro("Noticias", "CadaMusicas", &TConf::NoticiasCadaMusicas, {1, 20}));
+        t.push_back(Inteiro("Noticias", "Quantidade", &TConf::NoticiasQuantidade, {1, 5}));
         t.push_back(Booleano("Noticias", "Resumo", &TConf::NoticiasResumo));
         t.push_back(Booleano("Noticias", "Filtrar", &TConf::NoticiasFiltrar));
         t.push_back(Booleano("Noticias", "RepetirAteNovas", &TConf::NoticiasRepetir));
         t.push_back(Booleano("Celular", "Ativo", &TConf::CelularAtivo));
-        t.push_back(Inteiro("Celular", "Porta", &TConf::CelularPorta, std::pair{1024, 65535}));
+        t.push_back(Inteiro("Celular", "Porta", &TConf::CelularPorta, {1024, 65535}));
         t.push_back(Texto("Celular", "Pin", &TConf::CelularPin));
         t.push_back({"Geral",
                      "ReferenciaVolume",
@@ -161,33 +226,30 @@ const std::vector<TChave>& TabelaChaves() {
                                     : FormatarDecimal(c.ReferenciaVolume, 2, 2);
                      }});
         t.push_back(Texto("Geral", "ReferenciaNome", &TConf::ReferenciaNome));
-        t.push_back(Inteiro("Geral", "SilencioMaximo", &TConf::SilencioMaximo, std::pair{0, 3600}));
+        t.push_back(Inteiro("Geral", "SilencioMaximo", &TConf::SilencioMaximo, {0, 3600}));
         t.push_back(Texto("Locutor", "NomeEmpresa", &TConf::NomeEmpresa));
         t.push_back(
             {"Locutor",
              "GeneroEmpresa",
              [](TConf& c, const std::optional<std::string>& v, const TArquivoIni&) {
-                 int valor = static_cast<int>(c.GeneroEmpresa);
-                 if (v) {
-                     valor = LerInteiroOu(*v, valor);
-                 }
-                 c.GeneroEmpresa = static_cast<TGeneroEmpresa>(std::clamp(valor, 0, 2));
+                 c.GeneroEmpresa = static_cast<TGeneroEmpresa>(LerFaixa(
+                     "Locutor", "GeneroEmpresa", v, static_cast<int>(c.GeneroEmpresa), 0, 2));
              },
              [](const TConf& c) { return std::to_string(static_cast<int>(c.GeneroEmpresa)); }});
         t.push_back(Texto("Locutor", "Voz", &TConf::Voz));
-        t.push_back(Inteiro("Locutor", "VelocidadeVoz", &TConf::VelocidadeVoz));
-        t.push_back(Inteiro("Locutor", "TomVoz", &TConf::TomVoz));
-        t.push_back(Inteiro("Locutor", "VolumeVoz", &TConf::VolumeVoz));
+        t.push_back(Inteiro("Locutor", "VelocidadeVoz", &TConf::VelocidadeVoz, {-10, 10}));
+        t.push_back(Inteiro("Locutor", "TomVoz", &TConf::TomVoz, {-10, 10}));
+        t.push_back(Inteiro("Locutor", "VolumeVoz", &TConf::VolumeVoz, {0, 100}));
         t.push_back(Booleano("Locutor", "HoraCerta", &TConf::HoraCerta));
         t.push_back(Booleano("Locutor", "AvisoFechamento", &TConf::AvisoFechamento));
         t.push_back(Texto("Locutor", "HorarioFechamento", &TConf::HorarioFechamento));
         t.push_back(Texto("Locutor", "AvisosFechamento", &TConf::AvisosFechamento));
         t.push_back(Booleano("Locutor", "PararNoFechamento", &TConf::PararNoFechamento));
-        t.push_back(Inteiro("Locutor", "VolumeFundo", &TConf::VolumeFundo));
-        t.push_back(Inteiro("Locutor", "MinutosEntreMensagens", &TConf::MinutosEntreMensagens));
+        t.push_back(Inteiro("Locutor", "VolumeFundo", &TConf::VolumeFundo, {0, 100}));
         t.push_back(
-            Inteiro("Volumes", "Propagandas", &TConf::VolumePropagandas, std::pair{0, 100}));
-        t.push_back(Inteiro("Volumes", "Vinhetas", &TConf::VolumeVinhetas, std::pair{0, 100}));
+            Inteiro("Locutor", "MinutosEntreMensagens", &TConf::MinutosEntreMensagens, {0, 240}));
+        t.push_back(Inteiro("Volumes", "Propagandas", &TConf::VolumePropagandas, {0, 100}));
+        t.push_back(Inteiro("Volumes", "Vinhetas", &TConf::VolumeVinhetas, {0, 100}));
         t.push_back(VolumeFala("HoraCerta", TTipoFala::tfHoraCerta));
         t.push_back(VolumeFala("Clima", TTipoFala::tfClima));
         t.push_back(VolumeFala("Fechamento", TTipoFala::tfFechamento));

@@ -1,5 +1,6 @@
 #include "ambiente/uLog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -105,8 +106,11 @@ std::string LimparParaLog(std::string_view ATexto) {
             ++i;
             continue;
         }
-        if (cp >= 0x80 && cp <= 0x9F) {
-            r += ' ';  // C1 controls
+        // C1 controls, and the marks that reorder or break what follows them
+        // (bidirectional overrides and isolates, line and paragraph separators).
+        if ((cp >= 0x80 && cp <= 0x9F) || cp == 0x200E || cp == 0x200F || cp == 0x2028 ||
+            cp == 0x2029 || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069)) {
+            r += ' ';
         } else {
             r.append(ATexto.substr(i, n));
         }
@@ -132,7 +136,15 @@ std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::s
     if (largura < 10) {
         etiqueta.append(10 - largura, ' ');
     }
-    return carimbo + "  " + etiqueta + " " + LimparParaLog(SubstituirTudo(ATexto, "\r\n", " | "));
+    // A runaway text (a huge feed title, a pasted document) costs one short
+    // line, not megabytes.
+    constexpr std::size_t kBytesOlhados = kMaxCaracteresLog * 4 + 8;
+    std::string texto = LimparParaLog(
+        SubstituirTudo(ATexto.substr(0, std::min(ATexto.size(), kBytesOlhados)), "\r\n", " | "));
+    if (ATexto.size() > kBytesOlhados || ContarCaracteres(texto) > kMaxCaracteresLog) {
+        texto = PrimeirosCaracteres(texto, kMaxCaracteresLog) + "…";
+    }
+    return carimbo + "  " + etiqueta + " " + texto;
 }
 
 std::string NomeArquivoLog(double ADataHora) {

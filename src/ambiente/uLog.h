@@ -27,8 +27,12 @@ void GravarLogFmt(std::string_view ACategoria, std::string_view AFormato, const 
 void LimparLogsAntigos();
 void LimparLogsAntigos(std::time_t AAgora);
 
-// Control characters become spaces and invalid UTF-8 becomes U+FFFD.
+// Control characters (C0, C1, bidirectional overrides and isolates, line and
+// paragraph separators) become spaces and invalid UTF-8 becomes U+FFFD: fit
+// for the log and for a terminal.
 std::string LimparParaLog(std::string_view ATexto);
+// Characters of a line's text at most; a longer one is cut with "…".
+inline constexpr std::size_t kMaxCaracteresLog = 500;
 // The line as written (without the CR LF): "2024-05-01 14:03:07.123  [FIM]      programa fechado".
 std::string MontarLinhaLog(double ADataHora, std::string_view ACategoria, std::string_view ATexto);
 // "LojaSonorante_2024-05-01.log"

@@ -1,6 +1,7 @@
 #include "ambiente/uRede.h"
 
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -32,6 +33,7 @@ struct TCurl {
     decltype(&curl_easy_setopt) EasySetopt = nullptr;
     decltype(&curl_easy_perform) EasyPerform = nullptr;
     decltype(&curl_easy_cleanup) EasyCleanup = nullptr;
+    decltype(&curl_easy_getinfo) EasyGetinfo = nullptr;
     decltype(&curl_slist_append) SlistAppend = nullptr;
     decltype(&curl_slist_free_all) SlistFreeAll = nullptr;
 };
@@ -53,6 +55,7 @@ std::optional<TCurl> AbrirCurl() {
                           Carregar(biblioteca, "curl_easy_setopt", f.EasySetopt) &&
                           Carregar(biblioteca, "curl_easy_perform", f.EasyPerform) &&
                           Carregar(biblioteca, "curl_easy_cleanup", f.EasyCleanup) &&
+                          Carregar(biblioteca, "curl_easy_getinfo", f.EasyGetinfo) &&
                           Carregar(biblioteca, "curl_slist_append", f.SlistAppend) &&
                           Carregar(biblioteca, "curl_slist_free_all", f.SlistFreeAll);
     if (!completa || f.GlobalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
@@ -68,16 +71,58 @@ const TCurl* Curl() {
     return curl ? &*curl : nullptr;
 }
 
+struct TRecebido {
+    std::string Corpo;
+    bool GrandeDemais = false;
+};
+
 std::size_t Receber(char* ADados, std::size_t ATamanho, std::size_t AQuantos, void* AUsuario) {
-    auto* corpo = static_cast<std::string*>(AUsuario);
+    auto* recebido = static_cast<TRecebido*>(AUsuario);
     const std::size_t n = ATamanho * AQuantos;
     // A feed or forecast is a few hundred kilobytes; anything far larger is
     // not what was asked for and must not exhaust memory.
-    if (corpo->size() + n > kMaxCorpoBaixado) {
+    if (recebido->Corpo.size() + n > kMaxCorpoBaixado) {
+        recebido->GrandeDemais = true;
         return 0;  // aborts the transfer
     }
-    corpo->append(ADados, n);
+    recebido->Corpo.append(ADados, n);
     return n;
+}
+
+// The charset a Content-Type or an XML declaration names, in lower case;
+// empty when none.
+std::string CharsetDeclarado(std::string_view ACorpo, std::string_view ATipoConteudo) {
+    const auto depoisDe = [](std::string_view ATexto, std::string_view AChave) -> std::string {
+        const std::string minusculo = MinusculasAZ(ATexto);
+        const std::size_t p = minusculo.find(AChave);
+        if (p == std::string::npos) {
+            return {};
+        }
+        std::size_t i = p + AChave.size();
+        while (i < minusculo.size() && (minusculo[i] == ' ' || minusculo[i] == '"' ||
+                                        minusculo[i] == '\'' || minusculo[i] == '=')) {
+            ++i;
+        }
+        std::size_t fim = i;
+        while (fim < minusculo.size() &&
+               (std::isalnum(static_cast<unsigned char>(minusculo[fim])) || minusculo[fim] == '-' ||
+                minusculo[fim] == '_')) {
+            ++fim;
+        }
+        return minusculo.substr(i, fim - i);
+    };
+    std::string charset = depoisDe(ATipoConteudo, "charset");
+    if (charset.empty()) {
+        std::string_view inicio = ACorpo.substr(0, 256);
+        if (ComecaCom(inicio, "\xEF\xBB\xBF")) {
+            return "utf-8";
+        }
+        const std::size_t fim = inicio.find("?>");
+        if (ComecaCom(inicio, "<?xml") && fim != std::string_view::npos) {
+            charset = depoisDe(inicio.substr(0, fim), "encoding");
+        }
+    }
+    return charset;
 }
 
 int Progresso(void* AUsuario, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -87,24 +132,39 @@ int Progresso(void* AUsuario, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 }  // namespace
 
+std::string CorpoParaUtf8(std::string_view ACorpo, std::string_view ATipoConteudo) {
+    if (Utf8Valido(ACorpo)) {
+        return std::string(ACorpo);
+    }
+    const std::string charset = CharsetDeclarado(ACorpo, ATipoConteudo);
+    const bool utf8 =
+        charset.empty() ? PareceUtf8(ACorpo) : (charset == "utf-8" || charset == "utf8");
+    return utf8 ? RepararUtf8(ACorpo) : Cp1252ParaUtf8(ACorpo);
+}
+
 std::string BaixarTexto(std::string_view AUrl,
                         std::string_view AAgente,
                         const TOpcoesBaixar& AOpcoes) {
+    return Baixar(AUrl, AAgente, AOpcoes).Texto;
+}
+
+TBaixado Baixar(std::string_view AUrl, std::string_view AAgente, const TOpcoesBaixar& AOpcoes) {
+    const TBaixado rede{{}, TFalhaBaixar::fbRede};
     if (AOpcoes.Parar.stop_requested()) {
-        return {};
+        return {{}, TFalhaBaixar::fbInterrompida};
     }
     const TCurl* f = Curl();
     if (f == nullptr) {
-        return {};
+        return rede;
     }
     const auto liberarCurl = [f](CURL* ACurl) { f->EasyCleanup(ACurl); };
     std::unique_ptr<CURL, decltype(liberarCurl)> curl(f->EasyInit(), liberarCurl);
     if (!curl) {
-        return {};
+        return rede;
     }
     const std::string url(AUrl);
     const std::string agente(AAgente);
-    std::string corpo;
+    TRecebido recebido;
     curl_slist* bruta = f->SlistAppend(nullptr, "Cache-Control: no-cache");
     bruta = f->SlistAppend(bruta, "Pragma: no-cache");
     const auto liberarLista = [f](curl_slist* ALista) { f->SlistFreeAll(ALista); };
@@ -124,15 +184,20 @@ std::string BaixarTexto(std::string_view AUrl,
     f->EasySetopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     f->EasySetopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     f->EasySetopt(c, CURLOPT_WRITEFUNCTION, &Receber);
-    f->EasySetopt(c, CURLOPT_WRITEDATA, &corpo);
+    f->EasySetopt(c, CURLOPT_WRITEDATA, &recebido);
     f->EasySetopt(c, CURLOPT_TIMEOUT, static_cast<long>(AOpcoes.LimiteTotalSegundos));
     f->EasySetopt(c, CURLOPT_NOPROGRESS, 0L);
     f->EasySetopt(c, CURLOPT_XFERINFOFUNCTION, &Progresso);
     f->EasySetopt(c, CURLOPT_XFERINFODATA, &AOpcoes.Parar);
     if (f->EasyPerform(c) != CURLE_OK) {
-        return {};
+        if (recebido.GrandeDemais) {
+            return {{}, TFalhaBaixar::fbGrandeDemais};
+        }
+        return AOpcoes.Parar.stop_requested() ? TBaixado{{}, TFalhaBaixar::fbInterrompida} : rede;
     }
-    return GarantirUtf8(corpo);
+    char* tipo = nullptr;
+    f->EasyGetinfo(c, CURLINFO_CONTENT_TYPE, &tipo);
+    return {CorpoParaUtf8(recebido.Corpo, tipo != nullptr ? tipo : ""), TFalhaBaixar::fbNenhuma};
 }
 
 std::string CodificarURL(std::string_view ATexto) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -20,16 +21,37 @@ struct TOpcoesBaixar {
     int LimiteTotalSegundos = 60;
 };
 
-// The body of the resource at AUrl as UTF-8 text; empty on any failure,
-// including a transfer cut short (time limit, size cap, stop request), so a
-// caller never parses half a document. Not UTF-8 bodies (older feeds in
-// ISO-8859-1) are read as Windows-1252 rather than mangled. Redirects are
-// followed; 5 s to connect and at most 5 s without data. The HTTP status is
-// not looked at: an error page comes back like any other text. Any thread;
-// blocks.
+// Why a download gave nothing.
+enum class TFalhaBaixar : std::uint8_t {
+    fbNenhuma,
+    fbRede,          // no connection, a time limit, an HTTP library missing
+    fbGrandeDemais,  // the body passed kMaxCorpoBaixado
+    fbInterrompida,  // a stop request
+};
+struct TBaixado {
+    std::string Texto;
+    TFalhaBaixar Falha = TFalhaBaixar::fbNenhuma;
+};
+
+// The body of the resource at AUrl as UTF-8 text (CorpoParaUtf8); empty on
+// any failure, including a transfer cut short (time limit, size cap, stop
+// request), so a caller never parses half a document, and the failure says
+// which. Redirects are followed; 5 s to connect and at most 5 s without data.
+// The HTTP status is not looked at: an error page comes back like any other
+// text. Any thread; blocks.
+TBaixado Baixar(std::string_view AUrl,
+                std::string_view AAgente = kAgenteUsuario,
+                const TOpcoesBaixar& AOpcoes = {});
+// The text alone.
 std::string BaixarTexto(std::string_view AUrl,
                         std::string_view AAgente = kAgenteUsuario,
                         const TOpcoesBaixar& AOpcoes = {});
+// A downloaded body as UTF-8. Valid UTF-8 passes as it is. A body declared
+// UTF-8 (the Content-Type's charset, else an XML declaration), or undeclared
+// but mostly UTF-8, keeps its text and has only its bad bytes replaced; one
+// declared in another charset, or undeclared and not UTF-8 (older feeds in
+// ISO-8859-1), is read as Windows-1252 rather than mangled.
+std::string CorpoParaUtf8(std::string_view ACorpo, std::string_view ATipoConteudo);
 
 // Percent-encodes the UTF-8 bytes of ATexto; only A-Z a-z 0-9 - . _ ~ stay.
 std::string CodificarURL(std::string_view ATexto);

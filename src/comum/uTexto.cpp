@@ -370,6 +370,58 @@ std::string GarantirUtf8(std::string_view ATexto) {
     return Cp1252ParaUtf8(ATexto);
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at APos, or 0 when none starts there.
+std::size_t SequenciaUtf8(std::string_view ATexto, std::size_t APos) {
+    std::size_t i = APos;
+    const auto primeiro = static_cast<unsigned char>(ATexto[i]);
+    if (primeiro < 0x80) {
+        return 1;
+    }
+    const char32_t c = LerCodigo(ATexto, i);
+    // LerCodigo gives U+FFFD for a bad byte; a real U+FFFD is three bytes.
+    if (c == 0xFFFD && !(i - APos == 3 && ATexto.substr(APos, 3) == "\xEF\xBF\xBD")) {
+        return 0;
+    }
+    return i - APos;
+}
+
+}  // namespace
+
+std::string RepararUtf8(std::string_view ATexto) {
+    std::string r;
+    r.reserve(ATexto.size() + 16);
+    std::size_t i = 0;
+    while (i < ATexto.size()) {
+        const std::size_t n = SequenciaUtf8(ATexto, i);
+        if (n > 0) {
+            r.append(ATexto.substr(i, n));
+            i += n;
+            continue;
+        }
+        const std::string lido = Cp1252ParaUtf8(ATexto.substr(i, 1));
+        std::size_t p = 0;
+        const char32_t c = LerCodigo(lido, p);
+        AcrescentarCodigo(r, c >= 0x80 && c <= 0x9F ? char32_t{0xFFFD} : c);
+        ++i;
+    }
+    return r;
+}
+
+bool PareceUtf8(std::string_view ATexto) {
+    std::size_t validas = 0;
+    std::size_t invalidos = 0;
+    std::size_t i = 0;
+    while (i < ATexto.size()) {
+        const std::size_t n = SequenciaUtf8(ATexto, i);
+        validas += n > 1 ? 1 : 0;
+        invalidos += n == 0 ? 1 : 0;
+        i += n > 0 ? n : 1;
+    }
+    return validas > invalidos;
+}
+
 std::size_t ContarCaracteres(std::string_view ATexto) {
     std::size_t n = 0;
     std::size_t i = 0;
@@ -388,6 +440,22 @@ std::string PrimeirosCaracteres(std::string_view ATexto, std::size_t ACaracteres
         ++n;
     }
     return std::string(ATexto.substr(0, i));
+}
+
+std::string CortarEmPalavra(std::string_view ATexto, std::size_t ACaracteres) {
+    const std::string inicio = PrimeirosCaracteres(ATexto, ACaracteres);
+    if (inicio.size() == ATexto.size()) {
+        return Aparar(inicio);
+    }
+    // Cut inside a word: back to the space before it.
+    const auto c = static_cast<unsigned char>(ATexto[inicio.size()]);
+    const bool noMeio =
+        c > ' ' && !inicio.empty() && static_cast<unsigned char>(inicio.back()) > ' ';
+    const std::size_t espaco = inicio.find_last_of(" \t\r\n");
+    if (noMeio && espaco != std::string::npos && espaco > 0) {
+        return Aparar(inicio.substr(0, espaco));
+    }
+    return Aparar(inicio);
 }
 
 std::vector<std::string> DividirLinhas(std::string_view ATexto) {

@@ -61,10 +61,20 @@ bool Utf8Valido(std::string_view ATexto);
 std::string Cp1252ParaUtf8(std::string_view ATexto);
 // Valid UTF-8 passes unchanged; anything else is read as Windows-1252.
 std::string GarantirUtf8(std::string_view ATexto);
+// UTF-8 text with a few bad bytes: each byte that starts no valid sequence
+// becomes its Windows-1252 character (a stray en dash from a Windows editor
+// reads as one), or U+FFFD where that is a control code; the rest is kept.
+std::string RepararUtf8(std::string_view ATexto);
+// Whether text that is not valid UTF-8 still looks like UTF-8 with a few bad
+// bytes: it holds more valid multi-byte sequences than invalid bytes.
+bool PareceUtf8(std::string_view ATexto);
 // Number of code points (invalid bytes count one each).
 std::size_t ContarCaracteres(std::string_view ATexto);
 // The first ACaracteres code points.
 std::string PrimeirosCaracteres(std::string_view ATexto, std::size_t ACaracteres);
+// At most ACaracteres code points, cut at the last space before the limit
+// (hard at the limit when the text has none) and trimmed.
+std::string CortarEmPalavra(std::string_view ATexto, std::size_t ACaracteres);
 // Decodes the code point at APos and advances it; invalid bytes give U+FFFD.
 char32_t LerCodigo(std::string_view ATexto, std::size_t& APos);
 void AcrescentarCodigo(std::string& ADestino, char32_t ACodigo);

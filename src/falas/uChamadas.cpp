@@ -78,27 +78,33 @@ TChamadaMontada MontarChamada(const std::string& AModelo,
                               const TCamposChamada& ACampos,
                               const std::string& AEmpresa,
                               TGeneroEmpresa AGenero) {
+    TCamposChamada campos = ACampos;
+    for (std::string* campo : {&campos.Nome, &campos.Setor, &campos.Placa, &campos.Item}) {
+        if (ContarCaracteres(*campo) > kMaxCampoChamada) {
+            *campo = PrimeirosCaracteres(*campo, kMaxCampoChamada);
+        }
+    }
     std::vector<std::string> faltando;
     auto tem = [&](const char* AMarcador) { return AModelo.find(AMarcador) != std::string::npos; };
-    if (tem("{nome}") && Vazio(ACampos.Nome)) {
+    if (tem("{nome}") && Vazio(campos.Nome)) {
         faltando.emplace_back("nome");
     }
-    if (tem("{setor}") && Vazio(ACampos.Setor)) {
+    if (tem("{setor}") && Vazio(campos.Setor)) {
         faltando.emplace_back("setor");
     }
-    if ((tem("{veiculo}") || tem("{objeto}")) && Vazio(ACampos.Item)) {
+    if ((tem("{veiculo}") || tem("{objeto}")) && Vazio(campos.Item)) {
         faltando.emplace_back("veículo/objeto");
     }
-    if (tem("{placa}") && NormalizarPlaca(ACampos.Placa).size() < 7) {
+    if (tem("{placa}") && NormalizarPlaca(campos.Placa).size() < 7) {
         faltando.emplace_back("placa");
     }
-    std::string t = SubstituirTudoSemCaixaAZ(AModelo, "{caixa}", std::to_string(ACampos.Caixa));
-    t = SubstituirTudoSemCaixaAZ(t, "{nome}", Aparar(ACampos.Nome));
-    t = SubstituirTudoSemCaixaAZ(t, "{setor}", Aparar(ACampos.Setor));
+    std::string t = SubstituirTudoSemCaixaAZ(AModelo, "{caixa}", std::to_string(campos.Caixa));
+    t = SubstituirTudoSemCaixaAZ(t, "{nome}", Aparar(campos.Nome));
+    t = SubstituirTudoSemCaixaAZ(t, "{setor}", Aparar(campos.Setor));
     t = AplicarEmpresa(t, AEmpresa, AGenero);
-    t = SubstituirTudoSemCaixaAZ(t, "{placa}", SoletrarPlaca(ACampos.Placa));
-    t = SubstituirTudoSemCaixaAZ(t, "{veiculo}", Aparar(ACampos.Item));
-    t = SubstituirTudoSemCaixaAZ(t, "{objeto}", Aparar(ACampos.Item));
+    t = SubstituirTudoSemCaixaAZ(t, "{placa}", SoletrarPlaca(campos.Placa));
+    t = SubstituirTudoSemCaixaAZ(t, "{veiculo}", Aparar(campos.Item));
+    t = SubstituirTudoSemCaixaAZ(t, "{objeto}", Aparar(campos.Item));
     return {t, Juntar(faltando, " e ")};
 }
 

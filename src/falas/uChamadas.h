@@ -7,6 +7,11 @@
 
 namespace ljsn {
 
+// A quick call's till number at most, and each text field's characters at
+// most (longer ones are cut): a call is a sentence, not a document.
+inline constexpr int kMaxCaixa = 999;
+inline constexpr std::size_t kMaxCampoChamada = 100;
+
 // What a quick call is filled with.
 struct TCamposChamada {
     int Caixa = 1;

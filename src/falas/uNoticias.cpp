@@ -339,12 +339,14 @@ bool PareceFeed(std::string_view ATexto) {
 std::vector<TNoticia> BaixarNoticias(const std::string& AAssuntos,
                                      bool AFiltrar,
                                      double AAgora,
-                                     std::stop_token AParar) {
+                                     std::stop_token AParar,
+                                     std::string* AMotivo) {
     const double limite = AAgora - kIdadeMaximaNoticiaDias;
     std::vector<TNoticia> mantidas;
     std::set<std::string> links;
     TOpcoesBaixar opcoes;
     opcoes.Parar = AParar;
+    bool grandeDemais = false;
     for (const TAssunto& assunto : TabelaAssuntos) {
         if (AParar.stop_requested()) {
             return {};
@@ -352,7 +354,9 @@ std::vector<TNoticia> BaixarNoticias(const std::string& AAssuntos,
         if (!AssuntoAtivo(AAssuntos, assunto.Chave)) {
             continue;
         }
-        const std::string feed = BaixarTexto(UrlFeed(assunto.Chave), kAgenteUsuario, opcoes);
+        const TBaixado baixado = Baixar(UrlFeed(assunto.Chave), kAgenteUsuario, opcoes);
+        grandeDemais = grandeDemais || baixado.Falha == TFalhaBaixar::fbGrandeDemais;
+        const std::string& feed = baixado.Texto;
         if (!PareceFeed(feed)) {
             continue;
         }
@@ -370,6 +374,9 @@ std::vector<TNoticia> BaixarNoticias(const std::string& AAssuntos,
             links.insert(chave);
             mantidas.push_back(std::move(n));
         }
+    }
+    if (AMotivo != nullptr) {
+        *AMotivo = grandeDemais ? "resposta grande demais" : "sem internet?";
     }
     // Newest first; undated items last.
     std::stable_sort(mantidas.begin(), mantidas.end(), [](const TNoticia& A, const TNoticia& B) {
@@ -398,12 +405,13 @@ std::vector<TNoticia> LerFeed(std::string_view AFeed, const std::string& AAssunt
         const std::string_view item = AFeed.substr(abre + 6, fecha - abre - 6);
         i = fecha + 7;
         TNoticia n;
-        n.Titulo = LimparTexto(ConteudoTag(item, "title"));
+        // A runaway title would hold the music down for hours.
+        n.Titulo = CortarEmPalavra(LimparTexto(ConteudoTag(item, "title")), kMaxTituloNoticia);
         if (n.Titulo.empty()) {
             continue;
         }
         n.Link = Aparar(LimparTexto(ConteudoTag(item, "link")));
-        n.Resumo = PrimeiraFrase(LimparTexto(ConteudoTag(item, "description")), 250);
+        n.Resumo = PrimeiraFrase(LimparTexto(ConteudoTag(item, "description")), kMaxResumoNoticia);
         n.Data = LerDataRss(ConteudoTag(item, "pubDate"));
         n.Assunto = AAssunto;
         itens.push_back(std::move(n));

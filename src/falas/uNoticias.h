@@ -53,15 +53,22 @@ bool AssuntoAtivo(std::string_view AAssuntos, std::string_view AChave);
 // newest first. A subject whose feed fails, is not a feed, or is larger than
 // the download cap gives nothing. Blocks on the network; any thread. AAgora
 // is the local date-time the age limit counts from; a stop request abandons
-// the download under way.
+// the download under way. AMotivo, when given, gets why the feeds gave
+// nothing ("resposta grande demais", "sem internet?").
 std::vector<TNoticia> BaixarNoticias(const std::string& AAssuntos,
                                      bool AFiltrar,
                                      double AAgora,
-                                     std::stop_token AParar = {});
+                                     std::stop_token AParar = {},
+                                     std::string* AMotivo = nullptr);
 
 // Whether a downloaded text is a news feed at all (an error page is not).
 bool PareceFeed(std::string_view ATexto);
+// What one item may make the announcer read, at most: a title cut at a word,
+// and a summary of its description's first sentence.
+inline constexpr std::size_t kMaxTituloNoticia = 300;
+inline constexpr std::size_t kMaxResumoNoticia = 250;
 // The items of one feed, in feed order; those without a title are left out.
+// Everything is cleaned here, on the caller's (worker) thread.
 std::vector<TNoticia> LerFeed(std::string_view AFeed, const std::string& AAssunto);
 // The content of the first element ATag, or empty.
 std::string ConteudoTag(std::string_view ATexto, std::string_view ATag);

@@ -54,19 +54,33 @@ bool TLocutor::EhPortuguesBrasil(const TTokenVoz& AToken) {
     return lista.find(";416;") != std::string::npos;
 }
 
-bool TLocutor::Anunciar(const std::string& ATexto, TTipoFala ATipo) {
+bool TLocutor::Anunciar(const std::string& ATexto,
+                        TTipoFala ATipo,
+                        std::optional<TOrigemFala> AOrigem) {
     if (Aparar(ATexto).empty()) {
         return true;
     }
-    if (!Cabe(1)) {
-        // Automatic texts come round again; for staff texts the caller
-        // turns the refusal into a message.
+    const TOrigemFala origem = AOrigem.value_or(
+        ATipo == TTipoFala::tfChamada ? TOrigemFala::ofPessoa : TOrigemFala::ofPrograma);
+    if (origem == TOrigemFala::ofPessoa && !Cabe(1)) {
+        // The caller turns the refusal into a message for the staff.
         GravarLog("LOCUTOR",
                   "fila do locutor cheia: fala descartada: " + PrimeirosCaracteres(ATexto, 160));
         return false;
     }
-    FFila.push_back({ATexto, ATipo});
+    FFila.push_back(
+        {ContarCaracteres(ATexto) > kMaxTexto ? CortarEmPalavra(ATexto, kMaxTexto) : ATexto,
+         ATipo,
+         origem});
+    ContarPessoas();
     return true;
+}
+
+void TLocutor::ContarPessoas() {
+    FDePessoas =
+        static_cast<std::size_t>(std::count_if(FFila.begin(), FFila.end(), [](const TEntrada& E) {
+            return E.Origem == TOrigemFala::ofPessoa;
+        }));
 }
 
 void TLocutor::FalarImediato(const std::string& ATexto, TTipoFala ATipo) {
@@ -131,6 +145,7 @@ void TLocutor::Processar(int AIntervaloMs) {
 bool TLocutor::IniciarProxima() {
     if (!GarantirVoz()) {
         FFila.clear();
+        FDePessoas = 0;
         return false;
     }
     if (FReservaAte != 0 && (static_cast<std::int32_t>(FRelogio.Tique() - FReservaAte) > 0 ||
@@ -140,6 +155,7 @@ bool TLocutor::IniciarProxima() {
     while (!FFila.empty()) {
         const TEntrada entrada = FFila.front();
         FFila.pop_front();
+        ContarPessoas();
         FTextoAtual = entrada.Texto;
         FTipoAtual = entrada.Tipo;
         FAtualAutomatica = Automatica(entrada.Tipo);
@@ -368,6 +384,7 @@ void TLocutor::PararFala() {
 
 void TLocutor::Cancelar() {
     FFila.clear();
+    FDePessoas = 0;
     if (FFalaEdge) {
         TVozEdge::Instancia().Cancelar();
         FFalaEdge = false;
@@ -383,6 +400,7 @@ void TLocutor::Cancelar() {
 
 void TLocutor::DescartarAutomaticas() {
     std::erase_if(FFila, [](const TEntrada& AEntrada) { return Automatica(AEntrada.Tipo); });
+    ContarPessoas();
     if (FAtualAutomatica && FFase == TFaseLocutor::flFalando && FVoz) {
         PararFala();
         GravarLog("LOCUTOR", "fala automatica interrompida (player pausado ou parado)");

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,17 +19,26 @@ enum class TFaseLocutor : std::uint8_t { flOcioso, flAbaixando, flFalando, flSub
 // Why a staff text was refused: the queue holds TLocutor::kMaxFila texts.
 inline constexpr const char* kErroFilaCheia = "O locutor já tem muitas falas na fila.";
 
+// Who asked for a text: people (the phone's "falar" and quick calls, the
+// speak box) or the programme's own schedule (the hour, closing time,
+// messages, dates, weather, news).
+enum class TOrigemFala : std::uint8_t { ofPrograma, ofPessoa };
+
 // The announcer: a queue of texts spoken one after another while the music is
 // lowered (the ducking factor Fator, from VolumeFundo/100 to 1) and raised
 // again afterwards. It speaks with a local voice, or with a natural voice
 // through the browser bridge, falling back to a local voice for five minutes
 // when the natural one fails (six hours when the browser has no online voice
-// at all). At most kMaxFila texts wait. Main thread only.
+// at all). At most kMaxFila texts from people wait; the programme's own are
+// always admitted, so staff filling the queue cannot drop the closing
+// warnings. Main thread only.
 class TLocutor {
   public:
-    // Texts waiting at most: a flood of requests would otherwise hold the
-    // music down for minutes.
+    // People's texts waiting at most: a flood of requests would otherwise
+    // hold the music down for minutes.
     static constexpr std::size_t kMaxFila = 20;
+    // Characters of one text at most, whoever sent it (cut at a word).
+    static constexpr std::size_t kMaxTexto = 1000;
     // How long the local voice stands in when the browser has no online
     // voice at all: that does not change from one text to the next.
     static constexpr std::uint32_t kReservaSemVozesMs = 6 * 3600 * 1000;
@@ -38,11 +48,14 @@ class TLocutor {
     TLocutor(const TLocutor&) = delete;
     TLocutor& operator=(const TLocutor&) = delete;
 
-    // Queues a text. False when the queue is full: the text is dropped and
-    // the log says so.
-    bool Anunciar(const std::string& ATexto, TTipoFala ATipo);
-    // Room for AQuantos more texts.
-    bool Cabe(std::size_t AQuantos) const { return FFila.size() + AQuantos <= kMaxFila; }
+    // Queues a text. A quick call (tfChamada) comes from people unless
+    // AOrigem says otherwise; anything else from the programme. False when
+    // a person's text finds the queue full: it is dropped and the log says so.
+    bool Anunciar(const std::string& ATexto,
+                  TTipoFala ATipo,
+                  std::optional<TOrigemFala> AOrigem = std::nullopt);
+    // Room for AQuantos more texts from people.
+    bool Cabe(std::size_t AQuantos) const { return FDePessoas + AQuantos <= kMaxFila; }
     void FalarImediato(const std::string& ATexto, TTipoFala ATipo);
     void Processar(int AIntervaloMs);
     void Cancelar();
@@ -82,7 +95,10 @@ class TLocutor {
     struct TEntrada {
         std::string Texto;
         TTipoFala Tipo;
+        TOrigemFala Origem;
     };
+    // Keeps FDePessoas in step after the queue changed.
+    void ContarPessoas();
 
     bool GarantirVoz();
     void AplicarVoz();
@@ -105,6 +121,7 @@ class TLocutor {
 
     std::unique_ptr<IVozSapi> FVoz;
     std::deque<TEntrada> FFila;
+    std::size_t FDePessoas = 0;  // entries of FFila from people
     TFaseLocutor FFase = TFaseLocutor::flOcioso;
     double FFator = 1.0;
     int FVolumeFundo = 20;

@@ -49,20 +49,21 @@ void TAgendaNoticias::AtualizarNoticias() {
                                  vivo,
                                  &fila](std::stop_token AParar) {
         std::vector<TNoticia> resultado;
+        std::string motivo = "sem internet?";
         try {
-            resultado = BaixarNoticias(assuntos, filtrar, agora, AParar);
+            resultado = BaixarNoticias(assuntos, filtrar, agora, AParar, &motivo);
         } catch (...) {
             resultado.clear();  // any failure is an empty fetch
         }
-        fila.Postar([vivo, resultado = std::move(resultado)]() mutable {
+        fila.Postar([vivo, resultado = std::move(resultado), motivo]() mutable {
             if (auto p = vivo.lock(); p && *p != nullptr) {
-                (*p)->Concluir(std::move(resultado));
+                (*p)->Concluir(std::move(resultado), motivo);
             }
         });
     });
 }
 
-void TAgendaNoticias::Concluir(std::vector<TNoticia> AResultado) {
+void TAgendaNoticias::Concluir(std::vector<TNoticia> AResultado, const std::string& AMotivo) {
     FBuscandoNoticias = false;
     const double agora = FRelogio.Agora();
     const std::size_t r = AResultado.size();
@@ -75,7 +76,8 @@ void TAgendaNoticias::Concluir(std::vector<TNoticia> AResultado) {
     FProximaBuscaNoticias = ProximaBusca(agora, r > 0, FFalhasNoticias);
     if (r == 0) {
         GravarLogFmt("NOTICIAS",
-                     "busca falhou (sem internet?) - tentativa %d; tenta de novo as %s",
+                     "busca falhou (%s) - tentativa %d; tenta de novo as %s",
+                     AMotivo,
                      FFalhasNoticias,
                      FormatarHoraMinuto(FProximaBuscaNoticias));
     } else {

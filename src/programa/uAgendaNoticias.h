@@ -52,7 +52,7 @@ class TAgendaNoticias {
     static double ProximaBusca(double AAgora, bool ASucesso, int AFalhas);
 
   private:
-    void Concluir(std::vector<TNoticia> AResultado);
+    void Concluir(std::vector<TNoticia> AResultado, const std::string& AMotivo);
 
     TRelogio& FRelogio;
     TFilaPrincipal& FFila;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ambiente/uConfiguracoes.h"
+#include "ambiente/uLog.h"
 #include "audio/uTags.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
@@ -60,9 +61,13 @@ int FerramentaBuscarCidade(const std::string& ATexto, bool ASalvar, std::FILE* A
 int FerramentaTags(const std::vector<std::string>& AArquivos, std::FILE* ASaida) {
     int codigo = 0;
     for (const auto& arquivo : AArquivos) {
+        // Tags and names are anyone's bytes: escape sequences in them would
+        // drive the terminal.
+        const auto limpo = [](const std::string& ATexto) { return LimparParaLog(ATexto); };
         std::error_code erro;
         if (!std::filesystem::exists(arquivo, erro)) {
-            std::fprintf(ASaida, "Arquivo: %s\nErro: arquivo nao encontrado\n\n", arquivo.c_str());
+            std::fprintf(
+                ASaida, "Arquivo: %s\nErro: arquivo nao encontrado\n\n", limpo(arquivo).c_str());
             codigo = 1;
             continue;
         }
@@ -71,17 +76,17 @@ int FerramentaTags(const std::vector<std::string>& AArquivos, std::FILE* ASaida)
         std::fprintf(ASaida,
                      "Arquivo: %s\nTitulo: %s\nArtista: %s\nAlbum: %s\nAno: %s\nGenero: %s\n"
                      "Info: %s\n",
-                     arquivo.c_str(),
-                     t.Titulo.c_str(),
-                     t.Artista.c_str(),
-                     t.Album.c_str(),
-                     t.Ano.c_str(),
-                     t.Genero.c_str(),
-                     LinhaInfo(t, nome).c_str());
+                     limpo(arquivo).c_str(),
+                     limpo(t.Titulo).c_str(),
+                     limpo(t.Artista).c_str(),
+                     limpo(t.Album).c_str(),
+                     limpo(t.Ano).c_str(),
+                     limpo(t.Genero).c_str(),
+                     limpo(LinhaInfo(t, nome)).c_str());
         if (t.Capa.empty()) {
             std::fprintf(ASaida, "Capa:\n\n");
         } else {
-            std::fprintf(ASaida, "Capa: %s %zu\n\n", t.CapaMime.c_str(), t.Capa.size());
+            std::fprintf(ASaida, "Capa: %s %zu\n\n", limpo(t.CapaMime).c_str(), t.Capa.size());
         }
     }
     return codigo;

@@ -161,7 +161,7 @@ void TPrograma::ExecutarAcao(int AAcao) {
             break;
         case 3: {
             const TDataHora d = DecodificarDataHora(Agora());
-            AnunciarHoraCerta(d.Hora, d.Minuto);
+            AnunciarHoraCerta(d.Hora, d.Minuto, TOrigemFala::ofPessoa);
             break;
         }
         default:

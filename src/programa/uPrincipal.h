@@ -147,7 +147,8 @@ class TPrograma {
     // The minute events (run when the system clock's minute changed) and the
     // time announcement, with the weather when fresh.
     void VerificarMinuto();
-    void AnunciarHoraCerta(int AHora, int AMinuto);
+    // False when a person asked and the announcer's queue had no room.
+    bool AnunciarHoraCerta(int AHora, int AMinuto, TOrigemFala AOrigem = TOrigemFala::ofPrograma);
     // The "Falar" box: the shop's markers expanded, spoken as a call.
     // Throws TErroComando when the announcer's queue is full.
     void FalarAgora(const std::string& ATexto);

@@ -62,6 +62,23 @@ int LerInteiroJson(const TJson& ADados, const char* AChave, int APadrao) {
                                        static_cast<double>(std::numeric_limits<int>::max())));
 }
 
+// A till number as the quick-call windows allow it: a whole number of at
+// most three digits.
+int LerCaixa(const TJson& ADados) {
+    auto it = ADados.find("caixa");
+    if (it == ADados.end() || it->is_null()) {
+        return 1;
+    }
+    if (!it->is_number()) {
+        TipoErrado("caixa", "um número");
+    }
+    const double v = it->get<double>();
+    if (!std::isfinite(v) || v != std::floor(v) || v < 0 || v > kMaxCaixa) {
+        throw TErroComando("O número do caixa deve ser um número inteiro de 0 a 999.");
+    }
+    return static_cast<int>(v);
+}
+
 }  // namespace
 
 TErroComando::TErroComando(const std::string& AMensagem) : std::runtime_error(AMensagem) {}
@@ -110,7 +127,9 @@ std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& AD
         DefinirVolumeGeral(LerInteiroJson(ADados, "valor", FVolumeGeral));
     } else if (acao == "horacerta") {
         const TDataHora d = DecodificarDataHora(Agora());
-        AnunciarHoraCerta(d.Hora, d.Minuto);
+        if (!AnunciarHoraCerta(d.Hora, d.Minuto, TOrigemFala::ofPessoa)) {
+            throw TErroComando(kErroFilaCheia);
+        }
     } else if (acao == "falar") {
         const std::string texto = Aparar(PrimeirosCaracteres(LerTexto(ADados, "texto"), 500));
         if (texto.empty()) {
@@ -126,7 +145,7 @@ std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& AD
             throw TErroComando("Escolha uma chamada.");
         }
         TCamposChamada campos;
-        campos.Caixa = LerInteiroJson(ADados, "caixa", 1);
+        campos.Caixa = LerCaixa(ADados);
         campos.Nome = LerTexto(ADados, "nome");
         campos.Setor = LerTexto(ADados, "setor");
         campos.Placa = LerTexto(ADados, "placa");

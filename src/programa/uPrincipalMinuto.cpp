@@ -89,13 +89,19 @@ void TPrograma::VerificarMinuto() {
     FAgendaNoticias->VerificarBusca();
 }
 
-void TPrograma::AnunciarHoraCerta(int AHora, int AMinuto) {
-    FLocutor->Anunciar(FraseHoraCerta(FConfig->NomeEmpresa, FConfig->GeneroEmpresa, AHora, AMinuto),
-                       TTipoFala::tfHoraCerta);
+bool TPrograma::AnunciarHoraCerta(int AHora, int AMinuto, TOrigemFala AOrigem) {
     const std::string clima = FAgendaClima->FraseParaHora(AHora);
-    if (!clima.empty()) {
-        FLocutor->Anunciar(clima, TTipoFala::tfClima);
+    // Asked for by someone, the hour and its weather go in whole or not at all.
+    if (AOrigem == TOrigemFala::ofPessoa && !FLocutor->Cabe(clima.empty() ? 1 : 2)) {
+        return false;
     }
+    FLocutor->Anunciar(FraseHoraCerta(FConfig->NomeEmpresa, FConfig->GeneroEmpresa, AHora, AMinuto),
+                       TTipoFala::tfHoraCerta,
+                       AOrigem);
+    if (!clima.empty()) {
+        FLocutor->Anunciar(clima, TTipoFala::tfClima, AOrigem);
+    }
+    return true;
 }
 
 void TPrograma::FalarAgora(const std::string& ATexto) {

@@ -34,7 +34,9 @@ bool TPrograma::IniciarNoticias() {
         std::min(static_cast<std::size_t>(std::max(FConfig->NoticiasQuantidade, 0)), lista.size());
     for (std::size_t i = 0; i < quantas; ++i) {
         const TNoticia& n = lista[i];
-        FLocutor->Anunciar(TextoNoticia(n, FConfig->NoticiasResumo), TTipoFala::tfNoticia);
+        if (!FLocutor->Anunciar(TextoNoticia(n, FConfig->NoticiasResumo), TTipoFala::tfNoticia)) {
+            continue;
+        }
         GravarLog("NOTICIAS",
                   (FAgendaNoticias->FoiLida(n.Link) ? "relendo (as novas acabaram): " : "lendo: ") +
                       n.Titulo);

@@ -8,6 +8,7 @@
 #include "apoio/uPastaTemporaria.h"
 #include "comum/uArquivoTexto.h"
 #include "comum/uIni.h"
+#include "comum/uTexto.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -130,12 +131,40 @@ TEST_F(Configuracoes, RegrasDeLeitura) {
              EXPECT_TRUE(c.IncluirSubpastas);  // unreadable keeps the default
              EXPECT_TRUE(c.TocarAoIniciar);
          }},
-        {"SemLimiteOndeNaoHa",
-         "[Geral]\nMusicasEntrePropagandas=-2\nVolume=250\n[Locutor]\nVolumeFundo=300\n",
+        // What the settings dialog refuses is not taken from the file
+        // either: 0 songs between breaks played 16 ads in 55 s.
+        {"FaixasDaJanela",
+         "[Geral]\nMusicasEntrePropagandas=-2\nPropagandasPorIntervalo=0\nVolume=250\n"
+         "[Locutor]\nVolumeFundo=300\nVelocidadeVoz=-50\nTomVoz=11\n"
+         "MinutosEntreMensagens=9999\nVolumeVoz=-1\n",
          [](const auto& c) {
-             EXPECT_EQ(c.MusicasEntrePropagandas, -2);
-             EXPECT_EQ(c.Volume, 250);
-             EXPECT_EQ(c.VolumeFundo, 300);
+             EXPECT_EQ(c.MusicasEntrePropagandas, 1);
+             EXPECT_EQ(c.PropagandasPorIntervalo, 1);
+             EXPECT_EQ(c.Volume, 100);
+             EXPECT_EQ(c.VolumeFundo, 100);
+             EXPECT_EQ(c.VelocidadeVoz, -10);
+             EXPECT_EQ(c.TomVoz, 10);
+             EXPECT_EQ(c.MinutosEntreMensagens, 240);
+             EXPECT_EQ(c.VolumeVoz, 0);
+         }},
+        {"NumeroIlegivelFicaNoPadrao",
+         "[Geral]\nMusicasEntrePropagandas=tres\n",
+         [](const auto& c) { EXPECT_EQ(c.MusicasEntrePropagandas, 3); }},
+        // Devices and kernel files are no jingles or folders of a shop.
+        {"CaminhosDoSistemaRecusados",
+         "[Geral]\nVinhetaAntes=/dev/zero\nVinhetaDepois=/tmp/../proc/self/mem\n"
+         "PastaMusicas=/proc\nPastaPropagandas=/sys/\n",
+         [](const auto& c) {
+             EXPECT_EQ(c.VinhetaAntes, "");
+             EXPECT_EQ(c.VinhetaDepois, "");
+             EXPECT_EQ(c.PastaMusicas, "");
+             EXPECT_EQ(c.PastaPropagandas, "");
+         }},
+        {"CaminhosComunsAceitos",
+         "[Geral]\nVinhetaAntes=/musica/vinheta.mp3\nPastaMusicas=/home/loja/devices\n",
+         [](const auto& c) {
+             EXPECT_EQ(c.VinhetaAntes, "/musica/vinheta.mp3");
+             EXPECT_EQ(c.PastaMusicas, "/home/loja/devices");
          }},
         {"LimitesDasDatasEVolumes",
          "[Datas]\nDiasAntes=99\nMinutos=1\n[Volumes]\nPropagandas=-4\nChamadas=101\n"
@@ -161,6 +190,29 @@ TEST_F(Configuracoes, RegrasDeLeitura) {
         SCOPED_TRACE(caso.Nome);
         caso.Verificar(CarregarCom(caso.Ini));
     }
+}
+
+// Each value corrected on the way in is named in the log, once per load, so
+// whoever edited the file can see what the programme uses.
+TEST_F(Configuracoes, CorrecoesNoLog) {
+    CarregarCom(
+        "[Geral]\nMusicasEntrePropagandas=0\nVolume=80\nVinhetaAntes=/dev/zero\n"
+        "[Locutor]\nTomVoz=x\n");
+    const auto linhas = [&] {
+        std::vector<std::string> r;
+        for (const auto& l : DividirLinhas(LerLogs(FPasta.Caminho()))) {
+            if (l.find("[CONFIG]") != std::string::npos) {
+                r.push_back(Aparar(l.substr(l.find("[CONFIG]") + 8)));
+            }
+        }
+        return r;
+    }();
+    EXPECT_EQ(linhas,
+              (std::vector<std::string>{
+                  "config.ini [Geral] MusicasEntrePropagandas=0 fora da faixa 1 a 100: usando 1",
+                  "config.ini [Geral] VinhetaAntes=/dev/zero recusado (arquivo do sistema): "
+                  "usando nada",
+                  "config.ini [Locutor] TomVoz=x nao e um numero: usando 0"}));
 }
 
 // A damaged file loads its readable keys with defaults for the rest, and a

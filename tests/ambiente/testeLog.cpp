@@ -55,10 +55,28 @@ TEST(LinhaDeLog, Formato) {
          "\xc2\x85"
          "c1 \xed\xa0\x80 \xf0\x9f\x8e\xb5 ação",
          "2024-05-01 14:03:07.123  [TOCANDO]   c1 \uFFFD\uFFFD\uFFFD \U0001F3B5 ação"},
+        // Marks that reverse or break what follows them are controls too.
+        {"TOCANDO",
+         "m\u202Ep3.exe\u2028b\u2029c\u2066d\u2069e\u200Ff",
+         "2024-05-01 14:03:07.123  [TOCANDO]  m p3.exe b c d e f"},
     };
     for (const auto& c : casos) {
         EXPECT_EQ(MontarLinhaLog(kHora, c.Categoria, c.Texto), c.Esperado);
     }
+    // A runaway text costs one short line: 500 characters and "…".
+    std::string enorme;
+    for (int i = 0; i < 125000; ++i) {
+        enorme += "ação ";
+    }
+    const std::string linha = MontarLinhaLog(kHora, "NOTICIAS", "lendo: " + enorme);
+    const std::string prefixo = "2024-05-01 14:03:07.123  [NOTICIAS] ";
+    ASSERT_EQ(linha.rfind(prefixo, 0), 0u);
+    const std::string texto = linha.substr(prefixo.size());
+    EXPECT_EQ(ContarCaracteres(texto), kMaxCaracteresLog + 1);
+    EXPECT_TRUE(TerminaCom(texto, "…")) << texto;
+    EXPECT_TRUE(ComecaCom(texto, "lendo: ação ação")) << texto;
+    EXPECT_EQ(MontarLinhaLog(kHora, "X", std::string(kMaxCaracteresLog, 'a')),
+              "2024-05-01 14:03:07.123  [X]        " + std::string(kMaxCaracteresLog, 'a'));
     EXPECT_EQ(NomeArquivoLog(kHora), "LojaSonorante_2024-05-01.log");
 }
 

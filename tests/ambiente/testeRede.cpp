@@ -73,6 +73,76 @@ TEST_F(BaixarTextoLocal, Latin1ViraUtf8) {
     EXPECT_EQ(BaixarTexto(FServidor.Url("/latin1")), "Notícias");
 }
 
+// One stray byte in a UTF-8 feed used to turn the whole feed into mojibake
+// ("PromoÃ§Ã£o"): a body declared or detected as UTF-8 keeps its text and only
+// the bad byte is replaced; one in another charset is read as Windows-1252.
+TEST(Rede, CorpoParaUtf8) {
+    const std::string xmlUtf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    const std::string xmlLatin1 = "<?xml version='1.0' encoding='ISO-8859-1'?>";
+    struct TCaso {
+        const char* Nome;
+        std::string Corpo;
+        const char* Tipo;
+        std::string Esperado;
+    };
+    const TCaso casos[] = {
+        {"Valido", "Promoção – já", "", "Promoção – já"},
+        {"DeclaradoNoXml", xmlUtf8 + "Promoção \x96 já", "", xmlUtf8 + "Promoção – já"},
+        {"DeclaradoNoCabecalho",
+         "Promoção \x96 já",
+         "application/rss+xml; charset=UTF-8",
+         "Promoção – já"},
+        {"DetectadoSemDeclaracao", "Promoção, ação, pão \x96 já", "", "Promoção, ação, pão – já"},
+        {"ByteDeControleViraSubstituto",
+         xmlUtf8 + "a\x81"
+                   "b",
+         "",
+         xmlUtf8 + "a\uFFFDb"},
+        {"SequenciaCortada", xmlUtf8 + "fim \xC3", "", xmlUtf8 + "fim Ã"},
+        {"Latin1Declarado",
+         xmlLatin1 + "Not\xED"
+                     "cias \x96 j\xE1",
+         "",
+         xmlLatin1 + "Notícias – já"},
+        {"Latin1NoCabecalho",
+         "Not\xED"
+         "cias",
+         "text/xml; charset=iso-8859-1",
+         "Notícias"},
+        {"Latin1SemDeclaracao",
+         "Not\xED"
+         "cias de S\xE3o Paulo",
+         "",
+         "Notícias de São Paulo"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.Nome);
+        EXPECT_EQ(CorpoParaUtf8(c.Corpo, c.Tipo), c.Esperado);
+    }
+}
+
+// A body past the size cap gives nothing and says why; a refused connection
+// is a network failure.
+TEST(Rede, FalhaDizPorQue) {
+    TServidorFixtures servidor;
+    servidor.Servidor().Get("/enorme", [](const httplib::Request&, httplib::Response& AResp) {
+        AResp.set_content(std::string(kMaxCorpoBaixado + 1, 'x'), "application/rss+xml");
+    });
+    servidor.Servidor().Get("/ok", [](const httplib::Request&, httplib::Response& AResp) {
+        AResp.set_content("<rss>Promo\xE7\xE3o</rss>", "application/rss+xml; charset=utf-8");
+    });
+    servidor.Iniciar();
+    const TBaixado enorme = Baixar(servidor.Url("/enorme"));
+    EXPECT_EQ(enorme.Falha, TFalhaBaixar::fbGrandeDemais);
+    EXPECT_EQ(enorme.Texto, "");
+    EXPECT_EQ(Baixar("http://127.0.0.1:" + std::to_string(PortaLivre()) + "/").Falha,
+              TFalhaBaixar::fbRede);
+    const TBaixado ok = Baixar(servidor.Url("/ok"));
+    EXPECT_EQ(ok.Falha, TFalhaBaixar::fbNenhuma);
+    // Declared UTF-8 but Latin-1 bytes: each bad byte read on its own.
+    EXPECT_EQ(ok.Texto, "<rss>Promoção</rss>");
+}
+
 TEST(Rede, FalhasDaoTextoVazio) {
     EXPECT_EQ(BaixarTexto("http://127.0.0.1:1/nada"), "");
     EXPECT_EQ(BaixarTexto("nao e uma url"), "");

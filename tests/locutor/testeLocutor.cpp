@@ -163,22 +163,45 @@ TEST_F(Locutor, CancelarEmOcioEVolumes) {
     EXPECT_EQ(FLocutor.NaFila(), 0u);
 }
 
-// Beyond 20 waiting texts an automatic one (the hour, a message) is dropped
-// and the log says so; once a text went on air there is room again.
-TEST_F(Locutor, FilaCheiaDescartaComRegistro) {
+// Beyond 20 waiting texts from people, another person's text is dropped and
+// the log says so; once one went on air there is room again.
+TEST_F(Locutor, FilaCheiaRecusaSoFalasDePessoas) {
     FFabrica.Roteiro.MsFixos = 5000;
     for (std::size_t i = 0; i < TLocutor::kMaxFila; ++i) {
         EXPECT_TRUE(FLocutor.Anunciar("aviso " + std::to_string(i), TTipoFala::tfChamada));
     }
     EXPECT_FALSE(FLocutor.Cabe(1));
-    EXPECT_FALSE(FLocutor.Anunciar("São dez horas.", TTipoFala::tfHoraCerta));
-    EXPECT_EQ(FLocutor.NaFila(), TLocutor::kMaxFila);
-    EXPECT_NE(Log().find("[LOCUTOR]  fila do locutor cheia: fala descartada: São dez horas."),
+    EXPECT_FALSE(FLocutor.Anunciar("Caixa 3.", TTipoFala::tfChamada));
+    EXPECT_FALSE(
+        FLocutor.Anunciar("São dez horas.", TTipoFala::tfHoraCerta, TOrigemFala::ofPessoa));
+    EXPECT_NE(Log().find("[LOCUTOR]  fila do locutor cheia: fala descartada: Caixa 3."),
               std::string::npos);
+    // What the programme schedules still goes in: staff filling the queue
+    // used to drop the closing warnings, the hour and the news.
+    EXPECT_TRUE(FLocutor.Anunciar("São dez horas.", TTipoFala::tfHoraCerta));
+    EXPECT_TRUE(FLocutor.Anunciar("A loja fecha em 5 minutos.", TTipoFala::tfFechamento));
+    EXPECT_TRUE(FLocutor.Anunciar("Notícia.", TTipoFala::tfNoticia));
+    EXPECT_EQ(FLocutor.NaFila(), TLocutor::kMaxFila + 3);
+    EXPECT_FALSE(FLocutor.Cabe(1));
     Tick(21);
     EXPECT_EQ(FLocutor.TextoAtual(), "aviso 0");
-    EXPECT_TRUE(FLocutor.Anunciar("São dez horas.", TTipoFala::tfHoraCerta));
-    EXPECT_EQ(FLocutor.NaFila(), TLocutor::kMaxFila);
+    EXPECT_TRUE(FLocutor.Cabe(1));
+    EXPECT_TRUE(FLocutor.Anunciar("Caixa 3.", TTipoFala::tfChamada));
+    EXPECT_FALSE(FLocutor.Cabe(1));
+}
+
+// However it was sent, one text is at most kMaxTexto characters, cut at a word.
+TEST_F(Locutor, TextoEnormeEhCortado) {
+    std::string enorme;
+    while (enorme.size() < 200000) {
+        enorme += "promoção ";
+    }
+    FLocutor.Anunciar(enorme, TTipoFala::tfNoticia);
+    Tick(21);
+    const std::string& atual = FLocutor.TextoAtual();
+    EXPECT_LE(ContarCaracteres(atual), TLocutor::kMaxTexto);
+    EXPECT_GT(ContarCaracteres(atual), TLocutor::kMaxTexto - 12);
+    EXPECT_TRUE(TerminaCom(atual, "promoção")) << atual.substr(atual.size() - 20);
 }
 
 // No voice engine: the queue is emptied and the cycle comes back up.

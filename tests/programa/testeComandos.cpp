@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "falas/uChamadas.h"
 #include "programa/uAmbienteProgramacao.h"
 
 using namespace ljsn;
@@ -106,6 +107,45 @@ TEST_F(Comandos, FalarEChamadas) {
     const TJson e = Comando({{"acao", "chamada"}, {"indice", 0}, {"caixa", 3}, {"repetir", true}});
     EXPECT_EQ(e["mensagem"], "Chamada enviada ao locutor.");
     EXPECT_EQ(p.Locutor().NaFila(), 2u);
+}
+
+// A quick call's fields used to be taken whole (a 60 000-character name was
+// spoken for minutes and sent in every state report) and its till number
+// clamped (-1e308 became "-2147483648"). Fields are cut at 100 characters,
+// and the till number must be a whole number of at most three digits.
+TEST_F(Comandos, CamposDaChamadaLimitados) {
+    TPrograma& p = A.Criar();
+    const std::string nome(60000, 'n');
+    // Model 4 is "{nome}, por favor, comparecer à frente de loja."
+    ASSERT_NE(CarregarChamadas()[4].find("{nome}"), std::string::npos);
+    Comando({{"acao", "chamada"}, {"indice", 4}, {"nome", nome}, {"caixa", 3}});
+    A.Avancar(2500);
+    const std::string falado = p.Locutor().TextoAtual();
+    EXPECT_NE(falado.find(std::string(kMaxCampoChamada, 'n')), std::string::npos);
+    EXPECT_EQ(falado.find(std::string(kMaxCampoChamada + 1, 'n')), std::string::npos);
+    EXPECT_LT(TJson::parse(p.ExecutarComando("estado", TJson::object())).dump().size(), 2000u);
+
+    const std::string recusa = "O número do caixa deve ser um número inteiro de 0 a 999.";
+    struct TCaso {
+        const char* Nome;
+        TJson Caixa;
+        const char* Erro;  // null: accepted
+    };
+    const TCaso casos[] = {
+        {"Enorme", -1e308, recusa.c_str()},
+        {"Negativo", -1, recusa.c_str()},
+        {"Fracao", 2.5, recusa.c_str()},
+        {"QuatroDigitos", 1000, recusa.c_str()},
+        {"Texto", "3", "Pedido inválido: \"caixa\" deve ser um número."},
+        {"TresDigitos", 999, nullptr},
+        {"Inteiro", 12, nullptr},
+        {"Ausente", nullptr, nullptr},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.Nome);
+        const std::string erro = Erro({{"acao", "chamada"}, {"indice", 0}, {"caixa", c.Caixa}});
+        EXPECT_EQ(erro, c.Erro != nullptr ? c.Erro : "(sem erro)");
+    }
 }
 
 // A flood of requests: the announcer keeps 20 texts waiting and refuses the

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "ambiente/uRede.h"
 #include "apoio/uServidorFixtures.h"
 #include "programa/uAmbienteProgramacao.h"
 
@@ -287,6 +288,69 @@ TEST_F(NoticiasNoPrograma, AgendaDeTentativas) {
               "busca falhou (sem internet?) - tentativa 1; tenta de novo as 10:46");
     EXPECT_EQ(p.NoticiasParaLer().size(), 1u);
     EXPECT_EQ(FServidor.Pedidos.load(), 14);
+}
+
+// A 1 MB title used to freeze the tick for half a minute and then be read
+// for hours, with two log lines of a megabyte each. The feed is cleaned on
+// the worker, the title cut at a word under 300 characters, and the log line
+// at 500.
+TEST_F(NoticiasNoPrograma, TituloEnormeEhCortado) {
+    std::string enorme;
+    while (enorme.size() < 1000000) {
+        enorme += "promoção ";
+    }
+    FServidor.Definir(Feed({{enorme, 10}, {"Segunda", 20}}, A.Relogio.Agora()));
+    TPrograma& p = Criar([](TConfiguracoes& c) { c.PastaPropagandas = ""; });
+    ASSERT_EQ(p.NoticiasParaLer().size(), 2u);
+    const std::string titulo = p.NoticiasParaLer()[0].Titulo;
+    EXPECT_LE(ContarCaracteres(titulo), kMaxTituloNoticia);
+    EXPECT_GT(ContarCaracteres(titulo), kMaxTituloNoticia - 10);
+    EXPECT_TRUE(TerminaCom(titulo, "promoção")) << titulo;
+    p.Tocar();
+    ASSERT_TRUE(AvancarAteNoticias(p, 5000));
+    ASSERT_TRUE(AvancarAteNoticias(p, 8000, false));
+    const V falas = Falas();
+    ASSERT_EQ(falas.size(), 4u);
+    EXPECT_EQ(falas[1].substr(0, 20), titulo.substr(0, 20));
+    for (const auto& linha : DividirLinhas(A.Log())) {
+        EXPECT_LE(ContarCaracteres(linha), kMaxCaracteresLog + 40) << linha.substr(0, 80);
+    }
+}
+
+// A feed past the download cap is not "no internet": the log says what
+// happened.
+TEST_F(NoticiasNoPrograma, FeedGrandeDemaisDizPorQue) {
+    FServidor.Definir(std::string(kMaxCorpoBaixado + 1, ' '));
+    Criar();
+    const V noticias = A.LinhasDoLog("NOTICIAS");
+    ASSERT_FALSE(noticias.empty());
+    EXPECT_EQ(noticias[0],
+              "busca falhou (resposta grande demais) - tentativa 1; tenta de novo as 10:06");
+}
+
+// Staff texts filling the announcer's queue used to drop the news (which
+// still counted as read) and the closing warnings. The programme's own texts
+// are always admitted now; only people's wait for room.
+TEST_F(NoticiasNoPrograma, FilaCheiaDeFalasNaoDerrubaNoticias) {
+    TPrograma& p = Criar([](TConfiguracoes& c) { c.PastaPropagandas = ""; });
+    p.Tocar();
+    A.Avancar(1200);
+    for (std::size_t i = 0; i < TLocutor::kMaxFila; ++i) {
+        p.ExecutarComando("comando", {{"acao", "falar"}, {"texto", "Aviso " + std::to_string(i)}});
+    }
+    EXPECT_THROW(p.ExecutarComando("comando", {{"acao", "falar"}, {"texto", "Mais um"}}),
+                 TErroComando);
+    ASSERT_TRUE(AvancarAteNoticias(p, 5000));
+    const V noticias = A.LinhasDoLog("NOTICIAS");
+    EXPECT_NE(std::find(noticias.begin(), noticias.end(), "lendo: Primeira"), noticias.end());
+    EXPECT_NE(std::find(noticias.begin(), noticias.end(), "lendo: Segunda"), noticias.end());
+    ASSERT_TRUE(AvancarAteNoticias(p, 60000, false));
+    const V falas = Falas();
+    EXPECT_NE(std::find(falas.begin(), falas.end(), "Primeira."), falas.end());
+    EXPECT_NE(std::find(falas.begin(), falas.end(), "Segunda."), falas.end());
+    for (const auto& l : A.LinhasDoLog("LOCUTOR")) {
+        EXPECT_EQ(l.find("descartada: Agora, as"), std::string::npos) << l;
+    }
 }
 
 // A feed server that accepts and never answers: the programme plays on, the

@@ -169,8 +169,9 @@ TEST_F(Programacao, PastaDeMusicasSomeEVolta) {
               1);
 }
 
-// 0 songs between breaks (a hand-edited file): breaks follow one another; a
-// music "folder" that is a file: nothing plays, not even advertisements.
+// 0 songs between breaks (a hand-edited file) used to play breaks one after
+// another: it reads as 1, the dialog's least; a music "folder" that is a
+// file: nothing plays, not even advertisements.
 TEST_F(Programacao, ContadoresZeradosEPastaQueEhArquivo) {
     A.CriarArquivos("musicas", {"m1.mp3"}, 1000);
     A.CriarArquivos("propagandas", {"a1.mp3", "a2.mp3"}, 1000);
@@ -182,7 +183,7 @@ TEST_F(Programacao, ContadoresZeradosEPastaQueEhArquivo) {
     });
     A.Criar().Tocar();
     A.Avancar(3000);
-    EXPECT_EQ(A.Tocados(), (V{"a1", "a2", "a1", "a2"}));
+    EXPECT_EQ(A.Tocados(), (V{"m1", "a1", "m1", "a2"}));
 
     A.Programa.reset();
     A.Dispositivo.Abertos.clear();

@@ -1,6 +1,9 @@
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uFerramentas.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -77,4 +80,41 @@ TEST(TagsNoPrograma, LinhaNoEstadoENaFace) {
     p.Parar();
     EXPECT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["info"], "");
     a.Programa.reset();
+}
+
+// --tags printed tags and file names as they came, so a file could drive
+// the terminal with escape sequences or reverse what follows it; they are
+// cleaned as the log's lines are.
+TEST(TagsNoPrograma, FerramentaNaoPassaControlesAoTerminal) {
+    TPastaTemporaria pasta;
+    const std::string arquivo = pasta / "a\x1b[2Jb.mp3";
+    RodarFfmpeg({"-f",
+                 "lavfi",
+                 "-i",
+                 "sine=duration=1",
+                 "-c:a",
+                 "libmp3lame",
+                 "-metadata",
+                 "title=T\x1b]0;tomado\x07\u202Eoid\u2028",
+                 "-metadata",
+                 "artist=Grupo\rTeste",
+                 arquivo});
+    std::FILE* saida = std::tmpfile();
+    ASSERT_NE(saida, nullptr);
+    EXPECT_EQ(FerramentaTags({arquivo, pasta / "falta\x1b[0m.mp3"}, saida), 1);
+    std::rewind(saida);
+    std::string texto;
+    for (int c = std::fgetc(saida); c != EOF; c = std::fgetc(saida)) {
+        texto += static_cast<char>(c);
+    }
+    std::fclose(saida);
+    for (const char c : texto) {
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n')
+            << "control byte " << static_cast<int>(static_cast<unsigned char>(c));
+    }
+    for (const char* marca : {"\u202E", "\u2028"}) {
+        EXPECT_EQ(texto.find(marca), std::string::npos) << texto;
+    }
+    EXPECT_NE(texto.find("Titulo: T ]0;tomado  oid \n"), std::string::npos) << texto;
+    EXPECT_NE(texto.find("Artista: Grupo Teste\n"), std::string::npos) << texto;
 }
