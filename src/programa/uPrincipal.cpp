@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <typeinfo>
+#include <utility>
 
 #include <cxxabi.h>
 
@@ -90,7 +91,8 @@ void TPrograma::Iniciar() {
     }
     // Copies left half-written by a process killed in the middle of a save;
     // only one programme runs on a data folder, so none is being written now.
-    for (const char* nome : {"config.ini", "mensagens.txt", "chamadas.txt", "volumes.ini"}) {
+    for (const char* nome :
+         {"config.ini", "mensagens.txt", "chamadas.txt", "volumes.ini", "reproducao.ini"}) {
         RemoverTemporariosDe(PastaDados() + nome);
     }
     FLocutor = std::make_unique<TLocutor>(FFabricaVoz, FRelogio);
@@ -106,6 +108,7 @@ void TPrograma::Iniciar() {
     };
     conversores.Voz = [](const std::string& ANome) { return TVozEdge::NomeAtual(ANome); };
     FConfig->Carregar(conversores);
+    FSalvamento = std::make_unique<TSalvamento>(*FConfig);
     FAgendaClima = std::make_unique<TAgendaClima>(FRelogio, FFila, *FConfig);
     FAgendaNoticias = std::make_unique<TAgendaNoticias>(FRelogio, FFila, *FConfig);
     FAgendaNoticias->DefinirAoConcluir([this] { AtualizarStatus(); });
@@ -140,6 +143,7 @@ void TPrograma::Iniciar() {
         });
     }
     FAutoTocar = FConfig->TocarAoIniciar;
+    FRetomar = MusicaParaRetomar();
     Tick();
 }
 
@@ -179,13 +183,8 @@ TPrograma::~TPrograma() {
     FAgendaNoticias.reset();
     FAgendaClima.reset();
     FLeitorTags.reset();
-    GravarLog("FIM", "programa fechado");
     FConfig->Volume = FVolumeGeral;
-    try {
-        FConfig->Salvar();
-    } catch (const std::exception& e) {
-        GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
-    }
+    FSalvamento->Salvar();
     FControle.reset();
     FPlayerSaindo = nullptr;
     FPlayer = nullptr;
@@ -196,6 +195,9 @@ TPrograma::~TPrograma() {
     // The bridge (and its browser) lives outside the programme's tree.
     TVozEdge::Finalizar();
     RecolherLeitores(true);
+    FMarca.Encerrar();
+    // The last line: whatever the shutdown had to say came before it.
+    GravarLog("FIM", "programa fechado");
 }
 
 void TPrograma::AplicarConfiguracoes() {
@@ -222,12 +224,7 @@ void TPrograma::ExecutarTick() {
     VerificarMinuto();
     SalvarVolumeSePendente();
 
-    if (FAutoTocar) {
-        FAutoTocar = false;
-        if (!FMusicas.empty() && !FEmReproducao) {
-            Tocar();
-        }
-    }
+    TocarAoComecar();
 
     if (!EstaTocando()) {
         FLocutor->DescartarAutomaticas();
@@ -243,6 +240,7 @@ void TPrograma::ExecutarTick() {
     if (FPararAposLocutor && !FLocutor->Ativo()) {
         FPararAposLocutor = false;
         Parar();
+        FMarca.Parado(true);  // the closing stop ends the day: a restart stays quiet
     }
 
     VigiarSilencio();
@@ -281,6 +279,50 @@ void TPrograma::ExecutarTick() {
     RecolherLeitores(false);
 }
 
+std::string TPrograma::MusicaParaRetomar() const {
+    const auto marca = TMarcaReproducao::Ler();
+    if (!marca || marca->Encerrado || marca->Situacao != TMarcaReproducao::TSituacao::tsTocando ||
+        marca->Musica.empty()) {
+        return {};
+    }
+    // Past the closing stop the shop is closed: no music until someone asks.
+    const int fechamento = FConfig->MinutoFechamento();
+    const TDataHora agora = DecodificarDataHora(FRelogio.Agora());
+    if (FConfig->AvisoFechamento && FConfig->PararNoFechamento && fechamento != -1 &&
+        agora.Hora * 60 + agora.Minuto >= fechamento) {
+        GravarLog("INICIO",
+                  "o programa parou de forma inesperada, mas a loja ja fechou: nao retoma");
+        return {};
+    }
+    return marca->Musica;
+}
+
+void TPrograma::TocarAoComecar() {
+    if (!FRetomar.empty()) {
+        const std::string musica = std::exchange(FRetomar, std::string());
+        FAutoTocar = false;
+        const auto it = std::find(FMusicas.begin(), FMusicas.end(), musica);
+        if (!FEmReproducao && !FMusicas.empty()) {
+            GravarLogFmt(
+                "INICIO",
+                "o programa parou de forma inesperada: retomando %s",
+                it != FMusicas.end() ? NomeExibicao(musica) : std::string("a programacao"));
+            if (it != FMusicas.end()) {
+                TocarMusica(static_cast<int>(it - FMusicas.begin()));
+            } else {
+                Tocar();
+            }
+        }
+        return;
+    }
+    if (FAutoTocar) {
+        FAutoTocar = false;
+        if (!FMusicas.empty() && !FEmReproducao) {
+            Tocar();
+        }
+    }
+}
+
 void TPrograma::Protegido(const std::function<void()>& AAcao) {
     try {
         AAcao();
@@ -309,11 +351,7 @@ void TPrograma::SalvarVolumeSePendente() {
     }
     FVolumePendente = false;
     FConfig->Volume = FVolumeGeral;
-    try {
-        FConfig->Salvar();
-    } catch (const std::exception& e) {
-        GravarLogFmt("ERRO", "%s: %s", NomeDoTipo(e), e.what());
-    }
+    FSalvamento->Salvar();
 }
 
 void TPrograma::VigiarSilencio() {

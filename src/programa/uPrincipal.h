@@ -26,6 +26,8 @@
 #include "programa/uAgendaClima.h"
 #include "programa/uAgendaNoticias.h"
 #include "programa/uLeitorTags.h"
+#include "programa/uMarcaReproducao.h"
+#include "programa/uSalvamento.h"
 #include "programa/uVisao.h"
 
 namespace ljsn {
@@ -210,6 +212,13 @@ class TPrograma {
     void RegistrarErro(const std::exception& AErro);
     void AplicarConfiguracoes();
     void SalvarVolumeSePendente();
+    // Whether the last run ended unexpectedly while playing, and it is not
+    // past the closing stop: what to resume (empty: nothing).
+    std::string MusicaParaRetomar() const;
+    // The first play of the run: a resume, or TocarAoIniciar.
+    void TocarAoComecar();
+    // The marker after a pause or its end.
+    void AnotarPausa();
     static constexpr std::uint32_t kEsperaSemMusicaMs = 30000;
     void VigiarSilencio();
     static constexpr std::uint32_t kEsperaSalvarVolumeMs = 2000;
@@ -272,6 +281,11 @@ class TPrograma {
     TPlayer* FPlayer = nullptr;
     TPlayer* FPlayerSaindo = nullptr;
     std::unique_ptr<TConfiguracoes> FConfig;
+    std::unique_ptr<TSalvamento> FSalvamento;
+    TMarcaReproducao FMarca;
+    // The music to resume once the lists are in: the last run ended
+    // unexpectedly while it played.
+    std::string FRetomar;
     std::unique_ptr<TLocutor> FLocutor;
     std::unique_ptr<TControleRemoto> FControle;
     std::unique_ptr<TVolumeAuto> FVolumeAuto;

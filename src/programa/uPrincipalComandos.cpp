@@ -206,6 +206,10 @@ std::string TPrograma::MontarEstado(bool ACompleto, const std::string& AMensagem
     if (!AMensagem.empty()) {
         e["mensagem"] = AMensagem;
     }
+    if (FSalvamento->Falhou()) {
+        e["aviso"] = "As configurações não puderam ser salvas (" + FSalvamento->Erro() +
+                     "). O programa tenta de novo a cada minuto.";
+    }
     if (ACompleto) {
         e["chamadas"] = CarregarChamadas();
     }
@@ -236,17 +240,15 @@ bool TPrograma::GerarPinSeFaltar() {
     }
     FConfig->CelularPin = GerarPin();
     GravarLog("CELULAR", "PIN gerado para o controle pelo celular");
-    try {
-        FConfig->Salvar();
-    } catch (const std::exception& e) {
-        // The PIN still works for this run; the next start makes another.
-        GravarLog("ERRO", std::string("configuracoes nao salvas: ") + e.what());
-    }
+    // Until a save works, the PIN holds for this run only.
+    FSalvamento->Salvar();
     AtualizarControleRemoto();
     return true;
 }
 
 void TPrograma::AplicarConfiguracoesSalvas() {
+    // The dialog wrote the whole file: whatever failed before is saved now.
+    FSalvamento->TentarSePendente();
     GravarLogFmt("CONFIG",
                  "configuracoes salvas | propagandas a cada %d | noticias: %s a cada %d | "
                  "transicao %d s",

@@ -225,6 +225,11 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
                                                 : TCategoriaAudio::caPropaganda);
     // The length the crossfade already read, so the file is not scanned twice.
     const bool ok = FPlayer->Tocar(AArquivo, DuracaoProxima(AArquivo));
+    if (ok && !AIntervalo) {
+        // Before the log line: whoever sees the song announced can rely on
+        // a restart resuming it.
+        FMarca.Tocando(AArquivo);
+    }
     if (FConfig->VolumeAutomatico) {
         // Measure what plays next before it is needed: the next
         // advertisement, then (first in the queue) the next music.

@@ -30,6 +30,7 @@ void TPrograma::VerificarMinuto() {
     }
     // The phones' wrong PINs of a minute with no request since.
     FControle->Manter();
+    FSalvamento->TentarSePendente();
 
     if (c.HoraCerta && agora.Minuto == 0) {
         AnunciarHoraCerta(agora.Hora, 0);

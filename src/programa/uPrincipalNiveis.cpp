@@ -146,11 +146,7 @@ void TPrograma::PrepararGanho(const std::string& AArquivo, bool AIntervalo) {
             // The first music measured sets the level everything else follows.
             FConfig->ReferenciaVolume = FLoudnessAtual;
             FConfig->ReferenciaNome = NomeExibicao(AArquivo);
-            try {
-                FConfig->Salvar();
-            } catch (const std::exception& e) {
-                RegistrarErro(e);  // shown and logged; the music still starts
-            }
+            FSalvamento->Salvar();  // a failure is logged and tried again; the music still starts
         }
         FAjusteAtual = AjusteVolumeDb(FConfig->ReferenciaVolume, FLoudnessAtual);
     }
@@ -179,6 +175,7 @@ void TPrograma::Tocar() {
     if (estado == TEstadoPlayer::epPausado) {
         FPlayer->Continuar();
         AtualizarTipo();
+        AnotarPausa();
         return;
     }
     if (estado == TEstadoPlayer::epTocando) {
@@ -234,6 +231,17 @@ void TPrograma::Pausar() {
         AtualizarTipo();
     }
     AtualizarStatus();
+    AnotarPausa();
+}
+
+void TPrograma::AnotarPausa() {
+    // A paused programme is not playing: a crash now resumes nothing.
+    if (EstaPausado()) {
+        FMarca.Parado(false);
+    } else if (EstaTocando() && FIndiceMusica >= 0 &&
+               FIndiceMusica < static_cast<int>(FMusicas.size())) {
+        FMarca.Tocando(FMusicas[static_cast<std::size_t>(FIndiceMusica)]);
+    }
 }
 
 void TPrograma::Parar() {
@@ -258,6 +266,7 @@ void TPrograma::Parar() {
     FVisao.MostrarTempos(0, 0);
     FVisao.AtualizarLista();
     AtualizarStatus();
+    FMarca.Parado(false);
 }
 
 void TPrograma::Proxima() {

@@ -245,3 +245,51 @@ TEST(BinarioFalhas, ArquivoTocandoApagado) {
     programa.Sinalizar(SIGTERM);
     EXPECT_EQ(programa.Esperar(), 0);
 }
+
+// Killed while playing (a crash, a watchdog restart, a power cut), the
+// program used to come back silent. It resumes the song that was on air,
+// from its start, and says so; stopped by hand before the kill, it stays
+// stopped.
+TEST(BinarioFalhas, MortoTocandoRetomaAoVoltar) {
+    TPastaTemporaria dados;
+    PrepararDuasMusicas(dados, 30);
+    {
+        TProcesso programa(
+            {LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
+            AmbienteSemSom(dados));
+        ASSERT_NE(programa.LerAte("[TOCANDO]").find("a.wav"), std::string::npos);
+        programa.Sinalizar(SIGKILL);
+        EXPECT_EQ(programa.Esperar(), 128 + SIGKILL);
+    }
+    {
+        TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()},
+                           AmbienteSemSom(dados));
+        EXPECT_NE(programa.LerAte("retomando")
+                      .find("o programa parou de forma inesperada: "
+                            "retomando a"),
+                  std::string::npos);
+        ASSERT_NE(programa.LerAte("[TOCANDO]").find("a.wav"), std::string::npos);
+        // Paused by a second copy's switch; the state report, answered on
+        // the main thread after the switch, shows it applied.
+        TProcesso pausar({LJSN_BINARIO, "--dados", dados.Caminho(), "/tocarpausar"},
+                         AmbienteSemSom(dados));
+        EXPECT_EQ(pausar.Esperar(), 0);
+        TProcesso estado({LJSN_BINARIO, "--estado", "--dados", dados.Caminho()},
+                         AmbienteSemSom(dados));
+        EXPECT_NE(estado.LerLinha().find("\"situacao\":\"pausado\""), std::string::npos);
+        EXPECT_EQ(estado.Esperar(), 0);
+        programa.Sinalizar(SIGKILL);
+        EXPECT_EQ(programa.Esperar(), 128 + SIGKILL);
+    }
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()},
+                       AmbienteSemSom(dados));
+    programa.LerAte("rodando sem janela");
+    TProcesso estado({LJSN_BINARIO, "--estado", "--dados", dados.Caminho()}, AmbienteSemSom(dados));
+    EXPECT_NE(estado.LerLinha().find("\"situacao\":\"parado\""), std::string::npos);
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
+    const std::string log = LerLogs(dados.Caminho());
+    const std::size_t ultimaVez = log.rfind(" aberto em ");
+    ASSERT_NE(ultimaVez, std::string::npos);
+    EXPECT_EQ(log.find("retomando", ultimaVez), std::string::npos) << log.substr(ultimaVez);
+}

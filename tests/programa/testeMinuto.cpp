@@ -155,3 +155,70 @@ TEST_F(Minuto, RelogioAjustadoSoNoBotao) {
               (V{"A nossa loja te diz a hora certa: são 7 horas e 5 minutos!",
                  "A nossa loja te diz a hora certa: são 15 horas!"}));
 }
+
+// A restart after a crash used to come back silent (TocarAoIniciar is off by
+// default). The marker in the data folder brings back the music that was on
+// air, from its start; not after the closing stop ended the day, and not
+// once it is past closing time.
+TEST_F(Minuto, RetomaDepoisDeUmFimInesperado) {
+    const std::string marca = A.Pasta("dados/reproducao.ini");
+    const auto configurar = [](TConfiguracoes& c) {
+        c.AvisoFechamento = true;
+        c.HorarioFechamento = "18:00";
+        c.AvisosFechamento = "";
+    };
+    TPrograma& p = Preparar(Hora(17, 58), configurar);
+    p.Tocar();
+    A.Avancar(1000);
+    p.Proxima();
+    A.Avancar(1000);
+    ASSERT_EQ(A.Tocados(), (V{"longa1", "longa2"}));
+    // The marker as a kill -9 would leave it: the orderly end below rewrites it.
+    const std::string tocando = LerArquivo(marca);
+    A.Programa.reset();
+    EXPECT_NE(LerArquivo(marca).find("Encerrado=1"), std::string::npos);
+
+    struct TCaso {
+        const char* Nome;
+        std::string Marca;
+        double Agora;
+        std::vector<std::string> Tocados;  // after the restart
+        const char* Log;
+    };
+    // The closing stop's marker: play until 18:00 and its sentence, then stop.
+    A.Dispositivo.Abertos.clear();
+    TPrograma& q = Preparar(Hora(17, 59, 30), configurar);
+    q.Tocar();
+    A.Avancar(60 * 1000);
+    ASSERT_FALSE(q.EmReproducao());
+    const std::string fechamento = LerArquivo(marca);
+    EXPECT_NE(fechamento.find("Situacao=fechamento"), std::string::npos) << fechamento;
+    A.Programa.reset();
+
+    const TCaso casos[] = {
+        {"MorreuTocando",
+         tocando,
+         Hora(17, 59),
+         {"longa2"},
+         "o programa parou de forma inesperada: retomando longa2"},
+        {"DepoisDoFechamento", fechamento, Hora(18, 1), {}, nullptr},
+        {"TocandoMasJaFechou",
+         tocando,
+         Hora(18, 1),
+         {},
+         "o programa parou de forma inesperada, mas a loja ja fechou: nao retoma"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.Nome);
+        EscreverArquivo(marca, c.Marca);
+        A.Dispositivo.Abertos.clear();
+        Preparar(c.Agora, configurar);
+        A.Avancar(500);
+        EXPECT_EQ(A.Tocados(), c.Tocados);
+        if (c.Log != nullptr) {
+            const V inicio = A.LinhasDoLog("INICIO");
+            EXPECT_NE(std::find(inicio.begin(), inicio.end(), c.Log), inicio.end());
+        }
+        A.Programa.reset();
+    }
+}

@@ -14,6 +14,7 @@
 
 using namespace ljsn;
 using namespace ljsn::teste;
+using V = std::vector<std::string>;
 
 namespace {
 
@@ -155,4 +156,60 @@ TEST(Principal, VolumeDoCelularChegaAoDisco) {
     EXPECT_EQ(volumeNoDisco(), 30);
     a.Avancar(200);
     EXPECT_EQ(volumeNoDisco(), 20);
+}
+
+// A save that failed (a full or read-only data folder) used to be forgotten:
+// the volume changed from the phone never reached the disk, and an error was
+// logged after "FIM". It is tried again every minute until it works, the
+// phone's replies warn meanwhile, and "FIM" is the last line.
+TEST(Principal, SalvamentoQueFalhouEhRepetido) {
+    TAmbienteProgramacao a;
+    a.CriarArquivos("musicas", {"m1.wav"}, 60000);
+    a.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = a.Pasta("musicas");
+        c.Volume = 80;
+    });
+    TPrograma& p = a.Criar();
+    const std::string config = a.Pasta("dados/config.ini");
+    // Even root cannot rename a file over a folder.
+    std::filesystem::remove(config);
+    std::filesystem::create_directory(config);
+    const auto estado = [&] { return TJson::parse(p.ExecutarComando("estado", TJson::object())); };
+    EXPECT_FALSE(estado().contains("aviso"));
+    p.ExecutarComando("comando", {{"acao", "volume"}, {"valor", 35}});
+    a.Avancar(2500);
+    ASSERT_TRUE(estado().contains("aviso"));
+    EXPECT_NE(estado()["aviso"].get<std::string>().find("As configurações não puderam ser salvas"),
+              std::string::npos);
+    a.Avancar(120000);  // two more tries, no more lines
+    const auto erros = [&] {
+        int n = 0;
+        for (const auto& l : a.LinhasDoLog("ERRO")) {
+            n += l.find("configuracoes nao salvas") != std::string::npos ? 1 : 0;
+        }
+        return n;
+    };
+    EXPECT_EQ(erros(), 1);
+
+    std::filesystem::remove(config);  // space is back
+    a.Avancar(60000);
+    EXPECT_FALSE(estado().contains("aviso"));
+    TConfiguracoes salvas;
+    salvas.Carregar();
+    EXPECT_EQ(salvas.Volume, 35);
+    const V linhasConfig = a.LinhasDoLog("CONFIG");
+    EXPECT_NE(std::find(linhasConfig.begin(),
+                        linhasConfig.end(),
+                        "configuracoes salvas (a falha anterior passou)"),
+              linhasConfig.end());
+
+    // The last save fails too: its error comes before "FIM", which ends the log.
+    std::filesystem::remove(config);
+    std::filesystem::create_directory(config);
+    p.DefinirVolumeGeral(20);
+    a.Programa.reset();
+    const auto linhas = DividirLinhas(a.Log());
+    ASSERT_FALSE(linhas.empty());
+    EXPECT_NE(linhas.back().find("[FIM]"), std::string::npos) << linhas.back();
+    EXPECT_EQ(erros(), 2);
 }
