@@ -1,6 +1,7 @@
 // The main window offscreen at 960 x 680 with 20 000 tracks: one full
 // repaint, and one tick of the window's timer (main-thread time).
 #include <QApplication>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -66,6 +67,10 @@ struct TCenario {
         Janela = std::make_unique<TfrmPrincipal>(
             TfrmPrincipal::TDependencias{Relogio, Fila, Dispositivo, Voz, {}}, TOpcoesPrograma{});
         Janela->Iniciar(false);
+        while (Janela->Programa().Listando()) {
+            Fila.EsperarAte(std::chrono::steady_clock::now() + std::chrono::seconds(1));
+            Fila.Drenar();
+        }
         Janela->resize(960, 680);
         Janela->Programa().Tocar();
         for (int i = 0; i < 20; ++i) {

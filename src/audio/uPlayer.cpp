@@ -50,21 +50,48 @@ bool TPlayer::Tocar(const std::string& AArquivo, std::optional<std::int32_t> ADu
     FEscala = 1.0;
     FBaseReal = 0;
     FBaseMci = 0;
-    const std::int32_t real = ADuracaoReal ? *ADuracaoReal : DuracaoMidia(AArquivo);
+    FRealPendente = ADuracaoReal ? *ADuracaoReal : DuracaoMidia(AArquivo);
+    Corrigir();
+    AplicarVolume();
+    return EnviarOk("play " + FAlias);
+}
+
+void TPlayer::DefinirDuracaoReal(std::int32_t AMilissegundos) {
+    if (!FAberto || DuracaoCorrigida() || AMilissegundos <= 0) {
+        return;
+    }
+    FRealPendente = AMilissegundos;
+    Corrigir();
+}
+
+void TPlayer::Corrigir() {
+    const std::int32_t real = FRealPendente;
+    if (real <= 0 || DuracaoCorrigida()) {
+        return;
+    }
+    if (FDuracaoMci <= 0) {
+        // Opened in the background (slow storage): its length comes later.
+        FDuracaoMci = LerInteiroOu(EnviarComando("status " + FAlias + " length"), 0);
+        FDuracaoReal = FDuracaoMci;
+        if (FDuracaoMci <= 0) {
+            return;
+        }
+    }
+    FRealPendente = -1;
     // |device / real - 1| > 2 %, in integers so exactly 2 % is never corrected
     // by a rounding error.
     const std::int64_t diferenca = std::abs(static_cast<std::int64_t>(FDuracaoMci) - real);
-    if (real > 0 && FDuracaoMci > 0 && diferenca * 50 > real) {
+    if (diferenca * 50 > real) {
+        // Positions keep counting from where the device is; a seek made
+        // before now was on the device's scale.
         FDuracaoReal = real;
         FEscala = static_cast<double>(FDuracaoMci) / real;
         GravarLogFmt("DURACAO",
                      "MCI informou %s, o arquivo tem %s (MP3 de taxa variavel): corrigido | %s",
                      FormatarDuracao(FDuracaoMci),
                      FormatarDuracao(real),
-                     std::filesystem::path(AArquivo).filename().string());
+                     std::filesystem::path(FArquivo).filename().string());
     }
-    AplicarVolume();
-    return EnviarOk("play " + FAlias);
 }
 
 void TPlayer::Parar() {
@@ -127,6 +154,7 @@ std::int32_t TPlayer::Duracao() {
     if (!FAberto) {
         return 0;
     }
+    Corrigir();
     if (DuracaoCorrigida()) {
         return FDuracaoReal;
     }

@@ -22,9 +22,14 @@ class TPlayer {
     TPlayer(const TPlayer&) = delete;
     TPlayer& operator=(const TPlayer&) = delete;
 
-    // ADuracaoReal: the file's real length when the caller already read it.
+    // ADuracaoReal: the file's real length when the caller already read it,
+    // -1 when unknown yet (DefinirDuracaoReal then brings it); without it the
+    // file is read here, on the caller's thread.
     bool Tocar(const std::string& AArquivo,
                std::optional<std::int32_t> ADuracaoReal = std::nullopt);
+    // The real length of the open file, learnt after it started: corrects the
+    // device's length from now on, when they differ as Tocar would have.
+    void DefinirDuracaoReal(std::int32_t AMilissegundos);
     void Pausar();
     void Continuar();
     void Parar();
@@ -54,6 +59,8 @@ class TPlayer {
   private:
     bool EnviarOk(const std::string& AComando);
     void AplicarVolume();
+    // Compares the device's length with the real one, once both are known.
+    void Corrigir();
 
     IDispositivoMidia& FDispositivo;
     TDonoThread FDono;
@@ -68,6 +75,7 @@ class TPlayer {
     double FEscala = 1.0;
     std::int32_t FBaseReal = 0;
     std::int32_t FBaseMci = 0;
+    std::int32_t FRealPendente = -1;  // a real length not compared yet
 };
 
 // The device volume for a volume 0..100 and a gain: volume x 10 x gain,

@@ -62,8 +62,9 @@ double DbParaFator(double ADb) {
     return std::pow(10.0, ADb / 20.0);
 }
 
-TVolumeAuto::TVolumeAuto(std::function<double(const std::string&)> AMedir)
+TVolumeAuto::TVolumeAuto(std::function<double(const std::string&)> AMedir, TAoMedir AAoMedir)
     : FMedir(AMedir ? std::move(AMedir) : [](const std::string& A) { return MedirLoudness(A); }),
+      FAoMedir(std::move(AAoMedir)),
       FArquivoCache(PastaDados() + "volumes.ini") {
     CarregarCache();
     FThread = std::thread([this] { Trabalhar(); });
@@ -142,6 +143,15 @@ double TVolumeAuto::Loudness(const std::string& AArquivo) {
     return Medir(AArquivo);
 }
 
+std::optional<double> TVolumeAuto::Medida(const std::string& AArquivo) {
+    std::lock_guard trava(FTrava);
+    auto it = FMedidas.find(AArquivo);
+    if (it == FMedidas.end()) {
+        return std::nullopt;
+    }
+    return it->second.Valor;
+}
+
 bool TVolumeAuto::JaAnalisado(const std::string& AArquivo) {
     std::lock_guard trava(FTrava);
     return FMedidas.contains(AArquivo);
@@ -181,7 +191,10 @@ void TVolumeAuto::Trabalhar() {
             } else {
                 // The file stays first in the queue while it is measured.
                 trava.unlock();
-                Medir(arquivo);
+                const double valor = Medir(arquivo);
+                if (FAoMedir) {
+                    FAoMedir(arquivo, valor);
+                }
                 trava.lock();
             }
             if (++tratados >= 20) {

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -18,9 +19,13 @@ namespace ljsn {
 // measuring and file access never run under it.
 class TVolumeAuto {
   public:
+    // Called on the worker after each measurement it made.
+    using TAoMedir = std::function<void(const std::string& AArquivo, double ALoudness)>;
+
     // Loads the cache and starts the worker. AMedir is the measurement (the
     // real one by default; tests pass a slower or counting one).
-    explicit TVolumeAuto(std::function<double(const std::string&)> AMedir = nullptr);
+    explicit TVolumeAuto(std::function<double(const std::string&)> AMedir = nullptr,
+                         TAoMedir AAoMedir = nullptr);
     // Stops the worker (waiting for a measurement under way), then saves.
     ~TVolumeAuto();
     TVolumeAuto(const TVolumeAuto&) = delete;
@@ -30,8 +35,11 @@ class TVolumeAuto {
     void Analisar(const std::vector<std::string>& AArquivos);
     // Main thread. Moves a file not yet measured to the front of the queue.
     void Priorizar(const std::string& AArquivo);
-    // Main thread. The stored loudness; measured now when there is none.
+    // Main thread. The stored loudness; measured now when there is none
+    // (tools only: this reads the whole file).
     double Loudness(const std::string& AArquivo);
+    // Any thread. The stored loudness, if any: never reads the file.
+    std::optional<double> Medida(const std::string& AArquivo);
     // Any thread.
     bool JaAnalisado(const std::string& AArquivo);
     std::size_t Pendentes();
@@ -54,6 +62,7 @@ class TVolumeAuto {
     };
 
     std::function<double(const std::string&)> FMedir;
+    const TAoMedir FAoMedir;
     std::mutex FTravaArquivo;  // one save at a time; taken before FTrava
     std::mutex FTrava;
     std::unordered_map<std::string, TMedida> FMedidas;  // guarded by FTrava

@@ -28,18 +28,31 @@ bool ExtensaoAceita(std::string_view ANome) {
 
 }  // namespace
 
-std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas) {
+std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta,
+                                               bool ASubpastas,
+                                               std::stop_token AParar) {
     std::vector<std::string> arquivos;
     std::error_code erro;
     if (APasta.empty() || !fs::is_directory(APasta, erro)) {
         return arquivos;
     }
     // Folder links are followed, each real folder visited once, so a link
-    // loop ends instead of spinning. The directory's own entry types save a
-    // stat per file.
+    // loop ends instead of spinning. The folders above APasta count as
+    // visited: a link to ".." would list everything beside the music. The
+    // directory's own entry types save a stat per file.
     std::set<std::pair<dev_t, ino_t>> visitadas;
+    const fs::path real = fs::canonical(APasta, erro);
+    for (fs::path p = real.parent_path(); !erro && !p.empty(); p = p.parent_path()) {
+        struct stat info {};
+        if (::stat(p.c_str(), &info) == 0) {
+            visitadas.insert({info.st_dev, info.st_ino});
+        }
+        if (p == p.root_path()) {
+            break;
+        }
+    }
     std::vector<std::string> pendentes{APasta};
-    while (!pendentes.empty()) {
+    while (!pendentes.empty() && !AParar.stop_requested()) {
         const std::string pasta = std::move(pendentes.back());
         pendentes.pop_back();
         DIR* d = ::opendir(pasta.c_str());

@@ -96,7 +96,16 @@ void TPrograma::Iniciar() {
         RemoverTemporariosDe(PastaDados() + nome);
     }
     FLocutor = std::make_unique<TLocutor>(FFabricaVoz, FRelogio);
-    FVolumeAuto = std::make_unique<TVolumeAuto>();
+    FVolumeAuto =
+        std::make_unique<TVolumeAuto>(nullptr,
+                                      [vivo = std::weak_ptr<TPrograma*>(FVivo), &fila = FFila](
+                                          const std::string& AArquivo, double ALoudness) {
+                                          fila.Postar([vivo, AArquivo, ALoudness] {
+                                              if (auto p = vivo.lock(); p && *p != nullptr) {
+                                                  (*p)->GanhoMedido(AArquivo, ALoudness);
+                                              }
+                                          });
+                                      });
     FLoudnessAtual = -999;
 
     std::error_code erro;
@@ -115,33 +124,18 @@ void TPrograma::Iniciar() {
     FVolumeGeral = std::clamp(FConfig->Volume, 0, 100);
     AplicarConfiguracoes();
 
-    CarregarListas();
-    GravarLogFmt("INICIO",
-                 "musicas: %d | propagandas: %d (a cada %d musica(s), %d por intervalo) | "
-                 "transicao: %d s | noticias: %s",
-                 FMusicas.size(),
-                 FPropagandas.size(),
-                 FConfig->MusicasEntrePropagandas,
-                 FConfig->PropagandasPorIntervalo,
-                 FConfig->TransicaoSegundos,
-                 FConfig->NoticiasAtivas ? FormatarOuFormato("a cada %d musica(s), %d por vez",
-                                                             FConfig->NoticiasCadaMusicas,
-                                                             FConfig->NoticiasQuantidade)
-                                         : std::string("desligadas"));
+    // The phones are served before the folders are listed: a huge or stalled
+    // folder must not keep them out. The first listing's answer logs the
+    // counts, then runs the command line's switch and the first play.
+    AtualizarControleRemoto();
+    FListador = std::make_unique<TListador>(
+        FFila, [this](TListasLidas AListas) { ListasLidas(std::move(AListas)); });
+    PedirListas(false);
     FMinutosSemData = FConfig->DatasMinutos / 2;
     FAgendaClima->AtualizarClima();
     FAgendaNoticias->AtualizarNoticias();
     AtualizarStatus();
-    AtualizarControleRemoto();
-    if (FOpcoes.Linha.Comando != 0) {
-        const int acao = FOpcoes.Linha.Comando;
-        std::weak_ptr<TPrograma*> vivo = FVivo;
-        FFila.Postar([vivo, acao] {
-            if (auto p = vivo.lock(); p && *p != nullptr) {
-                (*p)->ExecutarAcao(acao);
-            }
-        });
-    }
+    FAcaoInicial = FOpcoes.Linha.Comando;
     FAutoTocar = FConfig->TocarAoIniciar;
     FRetomar = MusicaParaRetomar();
     Tick();
@@ -180,6 +174,7 @@ TPrograma::~TPrograma() {
     FGeracao->store(-1);
     *FVivo = nullptr;
     // Downloads under way are abandoned; their results would find no one.
+    FListador.reset();
     FAgendaNoticias.reset();
     FAgendaClima.reset();
     FLeitorTags.reset();
@@ -244,10 +239,12 @@ void TPrograma::ExecutarTick() {
     }
 
     VigiarSilencio();
+    VigiarReproducao();
 
     // The end of the current item.
     if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
-        if (const std::string erro = FPlayer->ErroLeitura(); !erro.empty()) {
+        if (const std::string erro = FPlayer->ErroLeitura();
+            !erro.empty() && FFalhasRegistradas.Registrar(FPlayer->Arquivo(), FRelogio.Tique())) {
             // A damaged file ends like any other, but the shop should know.
             const auto espaco = erro.find(' ');
             GravarLogFmt("ERRO",
@@ -260,13 +257,10 @@ void TPrograma::ExecutarTick() {
             if (!FSemMusica) {
                 TocarProxima();
             } else if (DecorridoMs(FSemMusicaDesde, FRelogio.Tique()) >= kEsperaSemMusicaMs) {
-                // Every song failed in a row: the folder is looked at again
-                // and one song tried, not the whole list at tick speed.
+                // Songs failed in a row: the folder is looked at again (on
+                // the worker) and one song tried, not the list at tick speed.
                 FSemMusicaDesde = FRelogio.Tique();
-                RecarregarListas();
-                if (!FMusicas.empty()) {
-                    TocarProxima();
-                }
+                PedirListas(true);
             }
         } else {
             EncerrarNoticiasSeAcabou();
@@ -298,6 +292,9 @@ std::string TPrograma::MusicaParaRetomar() const {
 }
 
 void TPrograma::TocarAoComecar() {
+    if (!FListasProntas) {
+        return;
+    }
     if (!FRetomar.empty()) {
         const std::string musica = std::exchange(FRetomar, std::string());
         FAutoTocar = false;
@@ -352,6 +349,31 @@ void TPrograma::SalvarVolumeSePendente() {
     FVolumePendente = false;
     FConfig->Volume = FVolumeGeral;
     FSalvamento->Salvar();
+}
+
+void TPrograma::VigiarReproducao() {
+    const std::uint32_t agora = FRelogio.Tique();
+    const auto tocando = [](TPlayer* AP) {
+        return AP != nullptr && AP->Estado() == TEstadoPlayer::epTocando && AP->Posicao() > 0;
+    };
+    if (tocando(FPlayer) || tocando(FPlayerSaindo)) {
+        if (FSemMusica) {
+            GravarLog("INICIO", "as musicas voltaram a abrir: a programacao continua");
+            FSemMusica = false;
+        }
+        FFalhasMusica = 0;
+        FTocouEm = agora;
+        return;
+    }
+    if (!EstaTocando() || FNoticiasNoAr || FSemMusica) {
+        FTocouEm = agora;
+        return;
+    }
+    // Files that open and then never play (a share that stopped, streams the
+    // engine keeps abandoning): the same wait as songs that fail to open.
+    if (DecorridoMs(FTocouEm, agora) >= kMaxSemTocarMs) {
+        EsperarPorMusicas();
+    }
 }
 
 void TPrograma::VigiarSilencio() {

@@ -8,8 +8,10 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "ambiente/uConfiguracoes.h"
@@ -25,7 +27,9 @@
 #include "locutor/voz/uVozSapi.h"
 #include "programa/uAgendaClima.h"
 #include "programa/uAgendaNoticias.h"
+#include "programa/uFalhasPorArquivo.h"
 #include "programa/uLeitorTags.h"
+#include "programa/uListador.h"
 #include "programa/uMarcaReproducao.h"
 #include "programa/uSalvamento.h"
 #include "programa/uVisao.h"
@@ -65,8 +69,12 @@ std::string TextoMusicas(int AQuantas);
 std::string NomeExibicao(const std::string& ACaminho);
 // Files of the accepted types (.mp3, .wav, .wma) under APasta, sorted by path
 // without regard to case or accents. Unreadable folders are skipped and
-// folder links are followed once.
-std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta, bool ASubpastas);
+// folder links are followed once, except links back to APasta or to a folder
+// above it, which would list what lies outside. A stop request ends the walk
+// (what was found so far is returned).
+std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta,
+                                               bool ASubpastas,
+                                               std::stop_token AParar = {});
 
 // An action the command handler refuses, with the message for the user.
 class TErroComando : public std::runtime_error {
@@ -93,6 +101,11 @@ class TPrograma {
         int Marca = 0;
         bool operator==(const TEntradaFila&) const = default;
     };
+
+    // Songs failing in a row, or this long with nothing playing, before the
+    // programme waits 30 s between tries.
+    static constexpr int kMaxFalhasSeguidas = 20;
+    static constexpr std::uint32_t kMaxSemTocarMs = 10000;
 
     TPrograma(TRelogio& ARelogio,
               TFilaPrincipal& AFila,
@@ -159,8 +172,11 @@ class TPrograma {
     // The volume slider (0..100).
     void DefinirVolumeGeral(int AVolume);
     int VolumeGeral() const { return FVolumeGeral; }
-    // After the settings were confirmed: lists rebuilt, rotation kept.
+    // After the settings were confirmed: lists rebuilt on the worker,
+    // rotation kept.
     void RecarregarListas();
+    // A listing was asked for and its answer has not arrived yet.
+    bool Listando() const { return FListador && FListador->Ocupado(); }
     // What the programme does once the settings dialog saved: the log line,
     // the announcer, the message rotation from the start, the lists, the
     // weather, the control server (a new port or PIN) and the news.
@@ -221,11 +237,18 @@ class TPrograma {
     void AnotarPausa();
     static constexpr std::uint32_t kEsperaSemMusicaMs = 30000;
     void VigiarSilencio();
+    // Notices songs that never start (files that open but never play).
+    void VigiarReproducao();
+    // Enters the wait between tries, with its one log line.
+    void EsperarPorMusicas();
     static constexpr std::uint32_t kEsperaSalvarVolumeMs = 2000;
 
     // The queue.
-    void CarregarListas();
-    void ListarArquivos(const std::string& APasta, std::vector<std::string>& ALista);
+    // Lists the folders on the worker; ATocarDepois: once they are in, play
+    // the next song if the programme is waiting for music.
+    void PedirListas(bool ATocarDepois);
+    void ListasLidas(TListasLidas AListas);
+    bool VinhetaUsavel(const std::string& ACaminho) const;
     void Embaralhar(std::vector<std::string>& ALista);
     void TocarProxima();
     void TocarMusica(int AIndice);
@@ -248,16 +271,22 @@ class TPrograma {
     // Transitions and levels.
     int VolumeCategoria(const TPlayer& APlayer) const;
     std::int32_t DuracaoTransicao(std::int32_t A, std::int32_t B) const;
-    std::int32_t DuracaoProxima(const std::string& AArquivo);
+    // The length the durations reader found; -1 while unknown. No I/O.
+    std::int32_t DuracaoConhecida(const std::string& AArquivo) const;
     void IniciarTransicao(std::int32_t AMs);
     void IniciarEntrada();
     void EncerrarSaida();
     void PrepararGanho(const std::string& AArquivo, bool AIntervalo);
+    void DefinirReferenciaSeFalta(const std::string& AArquivo, bool AIntervalo, double ALoudness);
+    // The loudness worker measured AArquivo: a player on it takes its gain.
+    void GanhoMedido(const std::string& AArquivo, double ALoudness);
     TPlayer& OutroPlayer(const TPlayer& APlayer);
 
     // Durations.
     void LerDuracoes();
-    void GuardarDuracoes(std::int32_t AGeracao, const std::vector<std::int32_t>& ADuracoes);
+    void GuardarDuracoes(std::int32_t AGeracao,
+                         std::size_t AInicio,
+                         const std::vector<std::int32_t>& ADuracoes);
     void RecolherLeitores(bool ATodos);
 
     // The face.
@@ -292,6 +321,13 @@ class TPrograma {
     std::unique_ptr<TAgendaNoticias> FAgendaNoticias;
     std::unique_ptr<TAgendaClima> FAgendaClima;
     std::unique_ptr<TLeitorTags> FLeitorTags;
+    std::unique_ptr<TListador> FListador;
+    bool FListasProntas = false;  // the first listing is in
+    bool FTocarAoListar = false;
+    int FAcaoInicial = 0;  // the command line's switch, run once the lists are in
+    // The jingles the last listing found playable.
+    std::string FVinhetaAntes;
+    std::string FVinhetaDepois;
     std::string FInfo;  // the tag line of the current item
     std::mt19937 FAleatorio;
     double FDeslocamentoRelogio = 0;
@@ -325,13 +361,12 @@ class TPrograma {
     int FFalhasMusica = 0;
     bool FSemMusica = false;
     std::uint32_t FSemMusicaDesde = 0;
+    std::uint32_t FTocouEm = 0;  // the last tick with something audibly playing
+    TFalhasPorArquivo FFalhasRegistradas;
     bool FVolumePendente = false;
     std::uint32_t FVolumeMudouEm = 0;
     std::string FTitulo;
 
-    std::string FProxArquivo;
-    std::int32_t FProxDuracao = -1;
-    bool FProxValido = false;
     std::uint32_t FInicioTransicao = 0;
     std::uint32_t FDuracaoTransicao = 0;
     std::uint32_t FEntradaInicio = 0;
@@ -352,6 +387,12 @@ class TPrograma {
     std::string FErroCelular;
 
     std::vector<std::int32_t> FDuracoes;
+    // Every length read so far (jingles, advertisements, music), by path, and
+    // the order the reader reads them in: FMusicas starts at
+    // FPrimeiraMusicaDuracao.
+    std::unordered_map<std::string, std::int32_t> FDuracoesConhecidas;
+    std::vector<std::string> FArquivosDuracao;
+    std::size_t FPrimeiraMusicaDuracao = 0;
     struct TLeitor {
         std::jthread Thread;
         std::shared_ptr<std::atomic<bool>> Terminou;

@@ -28,19 +28,11 @@ int Seguinte(int AIndice, std::size_t ATamanho) {
     return (AIndice + 1) % static_cast<int>(ATamanho);
 }
 
-// A jingle takes part in a break only while its file exists.
-bool VinhetaUsavel(const std::string& ACaminho) {
-    std::error_code erro;
-    return !ACaminho.empty() && fs::exists(ACaminho, erro);
-}
-
 }  // namespace
 
-void TPrograma::ListarArquivos(const std::string& APasta, std::vector<std::string>& ALista) {
-    ALista = ListarArquivosDaPasta(APasta, FConfig->IncluirSubpastas);
-    if (FConfig->Aleatorio) {
-        Embaralhar(ALista);
-    }
+bool TPrograma::VinhetaUsavel(const std::string& ACaminho) const {
+    // Checked by the last listing, and still the one the settings name.
+    return !ACaminho.empty() && (ACaminho == FVinhetaAntes || ACaminho == FVinhetaDepois);
 }
 
 void TPrograma::Embaralhar(std::vector<std::string>& ALista) {
@@ -50,14 +42,53 @@ void TPrograma::Embaralhar(std::vector<std::string>& ALista) {
     }
 }
 
-void TPrograma::CarregarListas() {
-    ListarArquivos(FConfig->PastaMusicas, FMusicas);
-    ListarArquivos(FConfig->PastaPropagandas, FPropagandas);
+void TPrograma::PedirListas(bool ATocarDepois) {
+    FTocarAoListar = FTocarAoListar || ATocarDepois;
+    FListador->Pedir({FConfig->PastaMusicas,
+                      FConfig->PastaPropagandas,
+                      FConfig->IncluirSubpastas,
+                      FConfig->VinhetaAntes,
+                      FConfig->VinhetaDepois});
+}
+
+void TPrograma::RecarregarListas() {
+    PedirListas(false);
+}
+
+void TPrograma::ListasLidas(TListasLidas AListas) {
+    for (const auto& recusa : AListas.Recusas) {
+        GravarLog("CONFIG", recusa);
+    }
+    FVinhetaAntes = std::move(AListas.VinhetaAntes);
+    FVinhetaDepois = std::move(AListas.VinhetaDepois);
+    if (FConfig->Aleatorio) {
+        Embaralhar(AListas.Musicas);
+        Embaralhar(AListas.Propagandas);
+    }
+    // The rotation goes on where it was: the song on air keeps its place, and
+    // the break already queued stays when the advertisements did not change.
+    std::string atual;
+    if (FIndiceMusica >= 0 && FIndiceMusica < static_cast<int>(FMusicas.size())) {
+        atual = FMusicas[static_cast<std::size_t>(FIndiceMusica)];
+    }
+    const bool mesmasPropagandas = FPropagandas == AListas.Propagandas;
+    FMusicas = std::move(AListas.Musicas);
+    FPropagandas = std::move(AListas.Propagandas);
     FIndiceMusica = -1;
-    FIndicePropaganda = -1;
-    FMusicasDesdePropaganda = 0;
-    FFilaIntervalo.clear();
     FLinhaSelecionada = -1;
+    if (!atual.empty()) {
+        for (std::size_t i = 0; i < FMusicas.size(); ++i) {
+            if (IguaisSemCaixa(FMusicas[i], atual)) {
+                FIndiceMusica = static_cast<int>(i);
+                break;
+            }
+        }
+        FLinhaSelecionada = FIndiceMusica;
+    }
+    if (!mesmasPropagandas) {
+        FIndicePropaganda = -1;
+        FFilaIntervalo.clear();
+    }
     if (FMusicas.empty()) {
         DefinirTitulo("Clique na engrenagem para escolher a pasta de músicas");
     }
@@ -68,36 +99,37 @@ void TPrograma::CarregarListas() {
     }
     AtualizarStatus();
     FVisao.AtualizarLista();
-}
-
-void TPrograma::RecarregarListas() {
-    std::string atual;
-    if (FIndiceMusica >= 0 && FIndiceMusica < static_cast<int>(FMusicas.size())) {
-        atual = FMusicas[static_cast<std::size_t>(FIndiceMusica)];
-    }
-    const std::vector<std::string> propagandas = FPropagandas;
-    const int desdePropaganda = FMusicasDesdePropaganda;
-    const int indicePropaganda = FIndicePropaganda;
-    const std::deque<TEntradaFila> fila = FFilaIntervalo;
-
-    CarregarListas();
-    FMusicasDesdePropaganda = desdePropaganda;
-    if (!atual.empty()) {
-        FIndiceMusica = -1;
-        for (std::size_t i = 0; i < FMusicas.size(); ++i) {
-            if (IguaisSemCaixa(FMusicas[i], atual)) {
-                FIndiceMusica = static_cast<int>(i);
-                break;
-            }
+    if (!FListasProntas) {
+        FListasProntas = true;
+        GravarLogFmt("INICIO",
+                     "musicas: %d | propagandas: %d (a cada %d musica(s), %d por intervalo) | "
+                     "transicao: %d s | noticias: %s",
+                     FMusicas.size(),
+                     FPropagandas.size(),
+                     FConfig->MusicasEntrePropagandas,
+                     FConfig->PropagandasPorIntervalo,
+                     FConfig->TransicaoSegundos,
+                     FConfig->NoticiasAtivas ? FormatarOuFormato("a cada %d musica(s), %d por vez",
+                                                                 FConfig->NoticiasCadaMusicas,
+                                                                 FConfig->NoticiasQuantidade)
+                                             : std::string("desligadas"));
+        // The phone server's start error stays where the next-item text is,
+        // as it did before the lists were in.
+        if (!FErroCelular.empty()) {
+            FTextosStatus[3] = FErroCelular;
+            FVisao.MostrarStatus(FTextosStatus);
         }
-        FLinhaSelecionada = FIndiceMusica;
+        // The command line's switch waited for the lists (/tocarpausar needs
+        // songs to play).
+        if (FAcaoInicial != 0) {
+            ExecutarAcao(std::exchange(FAcaoInicial, 0));
+        }
+        TocarAoComecar();
     }
-    if (FPropagandas == propagandas) {
-        FIndicePropaganda = indicePropaganda;
-        FFilaIntervalo = fila;
+    if (std::exchange(FTocarAoListar, false) && !FMusicas.empty() && FEmReproducao &&
+        !FNoticiasNoAr && FPlayer->Estado() == TEstadoPlayer::epParado) {
+        TocarProxima();
     }
-    AtualizarStatus();
-    FVisao.AtualizarLista();
 }
 
 void TPrograma::TocarProxima() {
@@ -130,6 +162,20 @@ void TPrograma::TocarProxima() {
         }
         GravarLog("NOTICIAS", "estavam na fila, mas nao ha noticia para ler agora: segue a fila");
     }
+}
+
+void TPrograma::EsperarPorMusicas() {
+    if (FSemMusica) {
+        return;
+    }
+    FSemMusica = true;
+    FSemMusicaDesde = FRelogio.Tique();
+    GravarLogFmt("ERRO",
+                 "nenhuma musica abre (%d tentativa(s) seguida(s), pasta %s): nova tentativa a "
+                 "cada %d s",
+                 FFalhasMusica,
+                 FConfig->PastaMusicas,
+                 static_cast<int>(kEsperaSemMusicaMs / 1000));
 }
 
 void TPrograma::MontarIntervalo() {
@@ -195,24 +241,16 @@ void TPrograma::TocarMusica(int AIndice) {
     ++FMusicasDesdeNoticias;
     FEmReproducao = true;
     const bool ok = TocarArquivo(FMusicas[static_cast<std::size_t>(AIndice)], false);
-    if (ok) {
-        if (FSemMusica) {
-            GravarLog("INICIO", "as musicas voltaram a abrir: a programacao continua");
-        }
-        FSemMusica = false;
-        FFalhasMusica = 0;
-    } else {
+    // Success is counted once the song is heard (VigiarReproducao).
+    if (!ok) {
         // A song that never played does not bring the break nearer.
         --FMusicasDesdePropaganda;
         --FMusicasDesdeNoticias;
         ++FFalhasMusica;
-        if (!FSemMusica && FFalhasMusica >= static_cast<int>(FMusicas.size())) {
-            FSemMusica = true;
-            FSemMusicaDesde = FRelogio.Tique();
-            GravarLogFmt("ERRO",
-                         "nenhuma musica abre (pasta %s): nova tentativa a cada %d s",
-                         FConfig->PastaMusicas,
-                         static_cast<int>(kEsperaSemMusicaMs / 1000));
+        // A folder of thousands of files that never open must not be tried
+        // at tick speed until each has failed once.
+        if (FFalhasMusica >= std::min(static_cast<int>(FMusicas.size()), kMaxFalhasSeguidas)) {
+            EsperarPorMusicas();
         }
     }
     AtualizarStatus();
@@ -224,7 +262,7 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
                               : FTocandoVinheta ? TCategoriaAudio::caVinheta
                                                 : TCategoriaAudio::caPropaganda);
     // The length the crossfade already read, so the file is not scanned twice.
-    const bool ok = FPlayer->Tocar(AArquivo, DuracaoProxima(AArquivo));
+    const bool ok = FPlayer->Tocar(AArquivo, DuracaoConhecida(AArquivo));
     if (ok && !AIntervalo) {
         // Before the log line: whoever sees the song announced can rely on
         // a restart resuming it.
@@ -255,7 +293,13 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
     const std::string nome = fs::path(AArquivo).filename().string();
     if (!ok) {
         DefinirTitulo(FTitulo + "  (erro ao abrir o arquivo)");
-        GravarLog("ERRO", "nao foi possivel tocar: " + AArquivo);
+        if (FTocandoVinheta) {
+            // Until the next listing looks at it again.
+            (AArquivo == FVinhetaAntes ? FVinhetaAntes : FVinhetaDepois).clear();
+        }
+        if (FFalhasRegistradas.Registrar(AArquivo, FRelogio.Tique())) {
+            GravarLog("ERRO", "nao foi possivel tocar: " + AArquivo);
+        }
     } else if (!AIntervalo) {
         GravarLogFmt("TOCANDO",
                      "musica %d/%d: %s (musicas desde a propaganda: %d, desde as noticias: %d)",

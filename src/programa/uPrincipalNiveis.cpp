@@ -41,15 +41,6 @@ std::int32_t TPrograma::DuracaoTransicao(std::int32_t A, std::int32_t B) const {
     return c >= 300 ? c : 0;
 }
 
-std::int32_t TPrograma::DuracaoProxima(const std::string& AArquivo) {
-    if (!FProxValido || AArquivo != FProxArquivo) {
-        FProxArquivo = AArquivo;
-        FProxDuracao = AArquivo.empty() ? -1 : DuracaoMidia(AArquivo);
-        FProxValido = true;
-    }
-    return FProxDuracao;
-}
-
 void TPrograma::IniciarTransicao(std::int32_t AMs) {
     const std::string anterior = FTitulo;
     FPlayerSaindo = FPlayer;
@@ -62,7 +53,7 @@ void TPrograma::IniciarTransicao(std::int32_t AMs) {
 }
 
 void TPrograma::IniciarEntrada() {
-    const std::int32_t e = DuracaoTransicao(0, DuracaoProxima(ProximoArquivo()));
+    const std::int32_t e = DuracaoTransicao(0, DuracaoConhecida(ProximoArquivo()));
     FEntradaMs = e;
     if (e > 0) {
         FPlayer->DefinirVolume(0);
@@ -89,7 +80,7 @@ void TPrograma::AtualizarNiveis(double AFator) {
             if (r <= transicaoMs) {
                 const std::string proximo = ProximoArquivo();
                 if (!proximo.empty()) {
-                    const std::int32_t e = DuracaoTransicao(d, DuracaoProxima(proximo));
+                    const std::int32_t e = DuracaoTransicao(d, DuracaoConhecida(proximo));
                     if (e > 0 && e >= r) {
                         IniciarTransicao(r);
                         if (!FEmReproducao) {
@@ -139,18 +130,49 @@ void TPrograma::PrepararGanho(const std::string& AArquivo, bool AIntervalo) {
     FLoudnessAtual = -999;
     FAjusteAtual = 0;
     if (FConfig->VolumeAutomatico) {
-        FVisao.MostrarOcupado(true);
-        FLoudnessAtual = FVolumeAuto->Loudness(AArquivo);
-        FVisao.MostrarOcupado(false);
-        if (!AIntervalo && FConfig->ReferenciaVolume <= -999 && FLoudnessAtual > -999) {
-            // The first music measured sets the level everything else follows.
-            FConfig->ReferenciaVolume = FLoudnessAtual;
-            FConfig->ReferenciaNome = NomeExibicao(AArquivo);
-            FSalvamento->Salvar();  // a failure is logged and tried again; the music still starts
+        // Never measured here: that reads the whole file, and a file on a
+        // slow share would hold the music. Unmeasured, it starts as it is and
+        // its gain follows when the worker delivers it (GanhoMedido).
+        if (const auto medida = FVolumeAuto->Medida(AArquivo)) {
+            FLoudnessAtual = *medida;
+            DefinirReferenciaSeFalta(AArquivo, AIntervalo, FLoudnessAtual);
+            FAjusteAtual = AjusteVolumeDb(FConfig->ReferenciaVolume, FLoudnessAtual);
+        } else {
+            FVolumeAuto->Priorizar(AArquivo);
         }
-        FAjusteAtual = AjusteVolumeDb(FConfig->ReferenciaVolume, FLoudnessAtual);
     }
     FPlayer->DefinirGanho(FConfig->VolumeAutomatico ? DbParaFator(FAjusteAtual) : 1.0);
+}
+
+void TPrograma::DefinirReferenciaSeFalta(const std::string& AArquivo,
+                                         bool AIntervalo,
+                                         double ALoudness) {
+    if (!AIntervalo && FConfig->ReferenciaVolume <= -999 && ALoudness > -999) {
+        // The first music measured sets the level everything else follows.
+        FConfig->ReferenciaVolume = ALoudness;
+        FConfig->ReferenciaNome = NomeExibicao(AArquivo);
+        FSalvamento->Salvar();  // a failure is logged and tried again; the music still starts
+    }
+}
+
+void TPrograma::GanhoMedido(const std::string& AArquivo, double ALoudness) {
+    if (!FConfig->VolumeAutomatico) {
+        return;
+    }
+    for (TPlayer* p : {FPlayer, FPlayerSaindo}) {
+        if (p == nullptr || !p->Aberto() || p->Arquivo() != AArquivo) {
+            continue;
+        }
+        DefinirReferenciaSeFalta(AArquivo, p->Categoria() != TCategoriaAudio::caMusica, ALoudness);
+        const double ajuste = AjusteVolumeDb(FConfig->ReferenciaVolume, ALoudness);
+        // The engine ramps it over a tick, as any other change.
+        p->DefinirGanho(DbParaFator(ajuste));
+        if (p == FPlayer) {
+            FLoudnessAtual = ALoudness;
+            FAjusteAtual = ajuste;
+            AtualizarTipo();
+        }
+    }
 }
 
 void TPrograma::PosicionarAtual(std::int32_t AMs) {
@@ -289,7 +311,7 @@ void TPrograma::Proxima() {
             TocarProxima();
             return;
         }
-        const std::int32_t l = std::min(DuracaoTransicao(0, DuracaoProxima(proximo)), 3000);
+        const std::int32_t l = std::min(DuracaoTransicao(0, DuracaoConhecida(proximo)), 3000);
         if (l < 1) {
             TocarProxima();
         } else {

@@ -8,7 +8,10 @@ namespace ljsn {
 
 namespace {
 
-constexpr std::chrono::milliseconds kEsperaAbertura{250};
+// A local file opens in a few milliseconds; anything slower goes on in the
+// background, so a stalled share costs the tick at most this, within its
+// 100 ms.
+constexpr std::chrono::milliseconds kEsperaAbertura{40};
 constexpr std::chrono::milliseconds kTravamento{5000};
 
 void AlsaCalada(const char*, int, const char*, int, const char*, ...) {}

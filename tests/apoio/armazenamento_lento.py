@@ -11,6 +11,7 @@ a path relative to the mount's root (the rest of the line, spaces and all);
 
     bloquear-abrir NOME     opens of NOME wait until released
     bloquear-ler NOME       reads of NOME wait (the open itself succeeds)
+    bloquear-listar NOME    listing the folder NOME waits ("." is the root)
     bloquear-tudo           a share that stopped answering (see below)
     lento NOME BYTES_POR_S  reads of NOME are paced to that rate
     liberar NOME            lifts every rule on NOME
@@ -91,6 +92,7 @@ class Regras:
         self.condicao = threading.Condition()
         self.abrir = set()
         self.ler = set()
+        self.listar = set()
         self.taxas = {}
         self.livre = {}
         self.tudo = False
@@ -112,6 +114,9 @@ class Regras:
         with self.condicao:
             self.aberturas[nome] = self.aberturas.get(nome, 0) + 1
         self.esperar(lambda: self._casa(self.abrir, nome) or (self.tudo and regular))
+
+    def esperar_listar(self, nome):
+        self.esperar(lambda: nome in self.listar)
 
     def esperar_ler(self, nome):
         self.esperar(lambda: self._casa(self.ler, nome) or self.tudo)
@@ -151,6 +156,7 @@ class Regras:
         def acao():
             self.abrir.discard(nome)
             self.ler.discard(nome)
+            self.listar.discard(nome)
             self.taxas.pop(nome, None)
 
         self.mudar(acao)
@@ -159,6 +165,7 @@ class Regras:
         def acao():
             self.abrir.clear()
             self.ler.clear()
+            self.listar.clear()
             self.taxas.clear()
             self.tudo = False
 
@@ -221,6 +228,8 @@ class Espelho(fuse.Operations):
         return atributos
 
     def readdir(self, caminho, fh):
+        # A folder on a share that takes for ever to list.
+        self.regras.esperar_listar(normalizar(caminho))
         yield "."
         yield ".."
         try:
@@ -332,12 +341,16 @@ def ler_comandos(regras, ponto, terminou):
 
 def executar(regras, comando, resto):
     nome = normalizar(resto)
-    if comando in ("bloquear-abrir", "bloquear-ler", "liberar", "contar") and not nome:
+    if comando in ("bloquear-abrir", "bloquear-ler", "bloquear-listar", "liberar", "contar") and not nome:
         return "ERRO falta o nome"
+    if nome == ".":
+        nome = ""  # the root, as readdir names it
     if comando == "bloquear-abrir":
         regras.mudar(lambda: regras.abrir.add(nome))
     elif comando == "bloquear-ler":
         regras.mudar(lambda: regras.ler.add(nome))
+    elif comando == "bloquear-listar":
+        regras.mudar(lambda: regras.listar.add(nome))
     elif comando == "bloquear-tudo":
         regras.mudar(lambda: setattr(regras, "tudo", True))
     elif comando == "lento":

@@ -245,6 +245,10 @@ bool TArmazenamentoLento::BloquearLer(const std::string& ANome) {
     return Comando("bloquear-ler " + ANome) == "OK";
 }
 
+bool TArmazenamentoLento::BloquearListar(const std::string& APasta) {
+    return Comando("bloquear-listar " + APasta) == "OK";
+}
+
 bool TArmazenamentoLento::BloquearTudo() {
     return Comando("bloquear-tudo") == "OK";
 }

@@ -41,6 +41,9 @@ class TArmazenamentoLento {
     // it refuses or does not answer.
     bool BloquearAbrir(const std::string& ANome);
     bool BloquearLer(const std::string& ANome);
+    // Listing the folder APasta ("." for the root) waits: a share that takes
+    // for ever to list a big folder.
+    bool BloquearListar(const std::string& APasta);
     // A share that stopped answering: stat, open and read of every file wait;
     // folders still list (with each entry's type) and answer stat, so does
     // the root, statfs answers and handles opened earlier still close. The

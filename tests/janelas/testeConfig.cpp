@@ -721,6 +721,7 @@ TEST(ConfigNaJanela, SalvarAplicaTudo) {
         TfrmPrincipal::TDependencias{A.Relogio, A.Fila, A.Dispositivo, A.Voz, {}},
         TOpcoesPrograma{});
     janela->Iniciar(false);
+    A.EsperarListas(&janela->Programa());
     auto avancar = [&](int AMs) {
         for (int t = 0; t < AMs; t += 100) {
             A.Relogio.Avancar(100);
@@ -755,6 +756,7 @@ TEST(ConfigNaJanela, SalvarAplicaTudo) {
     });
     janela->AbrirConfiguracoes();
     ASSERT_TRUE(viuDialogo);
+    A.EsperarListas(&p);  // the new folder is listed on a worker
 
     const TConfiguracoes& c = p.Config();
     EXPECT_EQ(c.PastaMusicas, A.Pasta("musicas2"));

@@ -56,6 +56,7 @@ class Janela : public testing::Test {
             TfrmPrincipal::TDependencias{A.Relogio, A.Fila, A.Dispositivo, A.Voz, {}},
             TOpcoesPrograma{});
         FJanela->Iniciar(false);
+        A.EsperarListas(&FJanela->Programa());
         return *FJanela;
     }
     // Fake time passes; the window's tick runs as its timer would.
@@ -268,6 +269,11 @@ TEST_F(Janela, SufixoDoVolumeAutomatico) {
         c.VolumeAutomatico = true;
         c.ReferenciaVolume = -999;
     });
+    // Measured on the worker before the first song starts.
+    ASSERT_TRUE(A.EsperarAte([&] {
+        return j.Programa().VolumeAuto().Medida(A.Pasta("musicas/1 referencia.wav")) &&
+               j.Programa().VolumeAuto().Medida(A.Pasta("musicas/2 alta.wav"));
+    }));
     j.Programa().Tocar();
     Avancar(100);
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  TOCANDO AGORA   ·   VOLUME AUTO: REFERÊNCIA");

@@ -665,6 +665,7 @@ class Hospedagem : public testing::Test {
             TfrmPrincipal::TDependencias{A.Relogio, A.Fila, A.Dispositivo, A.Voz, {}},
             TOpcoesPrograma{});
         FJanela->Iniciar(false);
+        A.EsperarListas(&FJanela->Programa());
         return *FJanela;
     }
     void Avancar(int AMs) {
@@ -814,6 +815,7 @@ TEST_F(Hospedagem, WidgetNoProgramaReal) {
 
     A.CriarArquivos("musicas", {"01 Abertura.wav"}, 60000);
     j.Programa().RecarregarListas();
+    A.EsperarListas(&j.Programa());
     QTest::mouseClick(w.Tocar(), Qt::LeftButton);
     Avancar(1000);
     w.PassoTimer();

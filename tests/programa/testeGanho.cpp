@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "apoio/uArmazenamentoLento.h"
 #include "comum/uIni.h"
 #include "programa/uAmbienteProgramacao.h"
 
@@ -34,6 +35,18 @@ TEST(Ganho, ReferenciaELimites) {
         c.ReferenciaVolume = -999;
     });
     TPrograma& p = a.Criar();
+    // Measured on the worker; each start then finds its file measured.
+    ASSERT_TRUE(a.EsperarAte([&] {
+        for (const char* f : {"musicas/1 referencia.wav",
+                              "musicas/2 baixinha.wav",
+                              "musicas/3 alta.wav",
+                              "propagandas/p alta.wav"}) {
+            if (!p.VolumeAuto().Medida(a.Pasta(f))) {
+                return false;
+            }
+        }
+        return true;
+    }));
     p.Tocar();
     ASSERT_EQ(a.Tocados().back(), "1 referencia");
     EXPECT_NEAR(p.Config().ReferenciaVolume, -20.0, 0.05);
@@ -78,4 +91,46 @@ TEST(Ganho, DesligadoNaoMedeNemMuda) {
     EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA");
     EXPECT_EQ(a.Dispositivo.Aliases.begin()->second.Volume, 800);
     EXPECT_EQ(p.VolumeAuto().Pendentes(), 0u);
+}
+
+// A file not measured yet used to be decoded whole on the main thread when it
+// started (a file on a slow share held the music for its whole read). It
+// starts as it is, and its gain follows when the worker delivers it.
+TEST(Ganho, MedidaQueChegaDepoisEhAplicada) {
+    std::string motivo;
+    if (!TArmazenamentoLento::Disponivel(&motivo)) {
+        GTEST_SKIP() << motivo;
+    }
+    TAmbienteProgramacao a;
+    Tom(a, "origem/1 referencia.wav", 0.1);  // -20 LUFS
+    Tom(a, "origem/2 baixinha.wav", 0.01);   // -40: +10 given
+    TArmazenamentoLento lento(a.Pasta("origem"), a.Pasta("musicas"));
+    ASSERT_TRUE(lento.Montado()) << lento.Erro();
+    ASSERT_TRUE(lento.BloquearLer("2 baixinha.wav"));
+    a.Dispositivo.DuracoesConhecidas[a.Pasta("musicas/2 baixinha.wav")] = 4000;
+    a.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = a.Pasta("musicas");
+        c.TransicaoSegundos = 0;
+        c.VolumeAutomatico = true;
+        c.ReferenciaVolume = -20;
+        c.ReferenciaNome = "1 referencia";
+    });
+    TPrograma& p = a.Criar();
+    p.SelecionarLinha(1);
+    p.DuploCliqueNaLista();
+    ASSERT_EQ(a.Tocados().back(), "2 baixinha");
+    EXPECT_EQ(p.LoudnessAtual(), -999);
+    const auto& alias = a.Dispositivo.Aliases.begin()->second;
+    EXPECT_EQ(alias.Volume, 800);
+    a.Avancar(1000);
+    EXPECT_EQ(alias.Volume, 800);  // still unmeasured: the share holds the file
+
+    ASSERT_TRUE(lento.Liberar("2 baixinha.wav"));
+    ASSERT_TRUE(a.EsperarAte([&] { return p.LoudnessAtual() > -999; }));
+    EXPECT_NEAR(p.LoudnessAtual(), -40.0, 0.1);
+    EXPECT_NEAR(p.AjusteAtual(), 10.0, 1e-9);
+    EXPECT_EQ(alias.Volume, 1000);
+    EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA   ·   VOLUME AUTO +10,0 dB");
+    EXPECT_NEAR(p.Config().ReferenciaVolume, -20.0, 1e-9);  // a measured song keeps it
+    a.Programa.reset();
 }

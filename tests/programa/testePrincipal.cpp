@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
@@ -41,6 +42,11 @@ class Programa : public testing::Test {
         opcoes.ValorRelogio = ARelogio;
         auto p = std::make_unique<TPrograma>(FRelogio, FFila, FVisao, FDispositivo, FVoz, opcoes);
         p->Iniciar();
+        // The folders are listed on a worker.
+        const auto prazo = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (p->Listando() && FFila.EsperarAte(prazo)) {
+            FFila.Drenar();
+        }
         return p;
     }
     std::string Log() const { return LerArquivo(FPasta / "Logs/LojaSonorante_2026-12-09.log"); }

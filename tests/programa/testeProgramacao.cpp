@@ -159,6 +159,8 @@ TEST_F(Programacao, PastaDeMusicasSomeEVolta) {
     EXPECT_TRUE(p.EmReproducao());
     std::filesystem::rename(A.Pasta("musicas-fora"), A.Pasta("musicas"));
     A.Avancar(31000);
+    A.EsperarListas();  // the folder is looked at on a worker
+    A.Avancar(100);
     EXPECT_GT(A.Dispositivo.Abertos.size(), n);
     EXPECT_NE(A.Log().find("as musicas voltaram a abrir"), std::string::npos);
     // And the rotation is the usual one again: three songs, then a break.
@@ -253,4 +255,67 @@ TEST(Listagem, ArvoreComLinksEAcentos) {
         (V{"Água.WAV", "agua2.wma", "b.mp3", "sub/atalho.mp3", "sub/c.Mp3", "sub/z/Ébano.mp3"}));
     EXPECT_EQ(nomes(false), (V{"Água.WAV", "agua2.wma", "b.mp3"}));
     EXPECT_TRUE(ListarArquivosDaPasta(t / "nao-existe", true).empty());
+}
+
+// Links to the folder's own parents used to be followed: "..", "../.." and
+// an absolute link to "/" listed files from outside the music folder (a
+// folder of /proc listed the whole disk). They are skipped; a link to a
+// folder elsewhere is still followed.
+TEST(Listagem, LinksParaCimaNaoSaemDaPasta) {
+    TPastaTemporaria t;
+    const std::string raiz = t / "loja/musicas";
+    EscreverArquivo(raiz + "/a.mp3", "x");
+    EscreverArquivo(t / "loja/de-fora.mp3", "x");
+    EscreverArquivo(t / "outra/c.mp3", "x");
+    std::filesystem::create_directory_symlink("..", raiz + "/pai");
+    std::filesystem::create_directory_symlink("../..", raiz + "/avo");
+    std::filesystem::create_directory_symlink("/", raiz + "/raiz");
+    std::filesystem::create_directory_symlink(".", raiz + "/eu");
+    std::filesystem::create_directory_symlink(t / "outra", raiz + "/outra");
+    std::vector<std::string> r;
+    for (const auto& a : ListarArquivosDaPasta(raiz, true)) {
+        r.push_back(a.substr(raiz.size() + 1));
+    }
+    EXPECT_EQ(r, (V{"a.mp3", "outra/c.mp3"}));
+}
+
+// A folder of files that never open used to be tried at tick speed, with an
+// error line each, until every file had failed once (hours for 100 000
+// files). After 20 failures in a row the programme waits 30 s between
+// tries, and each file's error is logged at most once an hour.
+TEST_F(Programacao, ArquivosQueNuncaAbremEsperam) {
+    std::filesystem::create_directories(A.Pasta("musicas"));
+    for (int i = 0; i < 25; ++i) {
+        EscreverArquivo(A.Pasta("musicas/") + std::to_string(100 + i) + ".mp3", "");
+    }
+    A.Configurar([&](TConfiguracoes& c) {
+        c.PastaMusicas = A.Pasta("musicas");
+        c.TransicaoSegundos = 0;
+    });
+    TPrograma& p = A.Criar();
+    p.Tocar();
+    A.Avancar(10000);
+    const auto contar = [&](const std::string& ATrecho) {
+        const auto erros = A.LinhasDoLog("ERRO");
+        return std::count_if(erros.begin(), erros.end(), [&](const std::string& l) {
+            return l.find(ATrecho) != std::string::npos;
+        });
+    };
+    EXPECT_EQ(contar("nao foi possivel tocar"), TPrograma::kMaxFalhasSeguidas);
+    EXPECT_EQ(contar("nenhuma musica abre (20 tentativa(s) seguida(s)"), 1);
+    // One try every 30 s, done on the folder's listing: an hour later each
+    // of the 25 files has failed several times but is logged once.
+    for (int s = 0; s < 50 * 60; s += 30) {
+        A.Avancar(30000);
+        A.EsperarListas();
+    }
+    EXPECT_EQ(contar("nao foi possivel tocar"), 25);
+    EXPECT_EQ(contar("nenhuma musica abre"), 1);
+    EXPECT_TRUE(p.EmReproducao());
+    // Past the hour the files are named again.
+    for (int s = 0; s < 20 * 60; s += 30) {
+        A.Avancar(30000);
+        A.EsperarListas();
+    }
+    EXPECT_GT(contar("nao foi possivel tocar"), 25);
 }

@@ -67,6 +67,7 @@ TEST(TagsNoPrograma, LinhaNoEstadoENaFace) {
         a.Relogio, a.Fila, visao, a.Dispositivo, a.Voz, TOpcoesPrograma{});
     TPrograma& p = *a.Programa;
     p.Iniciar();
+    a.EsperarListas();
     p.Tocar();
     ASSERT_TRUE(a.EsperarAte([&] { return !p.Info().empty(); }));
     EXPECT_EQ(p.Info(), "Primeira Canção  ·  Grupo Teste  ·  Disco  ·  2003");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include "ambiente/uConfiguracoes.h"
@@ -102,15 +103,28 @@ class TAmbienteProgramacao {
         Fila.Drenar();
         return *Programa;
     }
-    // The programme on another device or voice (the real engine), started
-    // but with the main-thread queue not yet drained.
+    // The programme on another device or voice (the real engine), started,
+    // with the queue run only as far as the folders' listing.
     TPrograma& Construir(IDispositivoMidia& ADispositivo,
                          IFabricaVoz& AVoz,
                          TOpcoesPrograma AOpcoes = {}) {
         Programa = std::make_unique<TPrograma>(
             Relogio, Fila, Visao, ADispositivo, AVoz, std::move(AOpcoes));
         Programa->Iniciar();
+        EsperarListas();
         return *Programa;
+    }
+    // Runs queued calls one at a time until the folders' listing (done on a
+    // worker) is in; a test fails when 20 s pass first.
+    void EsperarListas(TPrograma* APrograma = nullptr) {
+        TPrograma& p = APrograma != nullptr ? *APrograma : *Programa;
+        const auto prazo = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (p.Listando()) {
+            if (!Fila.ExecutarUma() && !Fila.EsperarAte(prazo)) {
+                ADD_FAILURE() << "the folders' listing did not arrive";
+                return;
+            }
+        }
     }
     // Runs the programme for AMs of fake time, one tick per 100 ms;
     // ADepoisDoTique (rendering, measuring) runs after each tick.

@@ -41,7 +41,10 @@ class TDispositivoFalso final : public IDispositivoMidia {
             if (Aliases.contains(c->Alias) || Falhar.contains(c->Arquivo)) {
                 return std::nullopt;
             }
-            const std::int32_t d = DuracaoMidia(c->Arquivo);
+            // A test that holds a file's reads tells its length instead.
+            const auto conhecida = DuracoesConhecidas.find(c->Arquivo);
+            const std::int32_t d = conhecida != DuracoesConhecidas.end() ? conhecida->second
+                                                                         : DuracaoMidia(c->Arquivo);
             if (d <= 0) {
                 return std::nullopt;
             }
@@ -130,6 +133,7 @@ class TDispositivoFalso final : public IDispositivoMidia {
     }
 
     std::map<std::string, TAliasFalso> Aliases;
+    std::map<std::string, std::int32_t> DuracoesConhecidas;
     std::set<std::string> Falhar;
     std::vector<std::string> Abertos;
     std::vector<std::string> Comandos;
