@@ -178,7 +178,7 @@ TEST(BinarioFalhas, MortoDuranteGravacoes) {
         "[Locutor]\r\nHoraCerta=0\r\n[Datas]\r\nAtivas=\r\n";
     EscreverArquivo(dados / "config.ini", config);
     std::mt19937 aleatorio(std::random_device{}());
-    std::uniform_int_distribution<int> momento(20, 400);
+    std::uniform_int_distribution<int> momento(0, 300);
     std::size_t medidasAntes = 0;
     for (int i = 0; i < 50; ++i) {
         SCOPED_TRACE("morte " + std::to_string(i + 1));
@@ -190,6 +190,9 @@ TEST(BinarioFalhas, MortoDuranteGravacoes) {
         TProcesso programa(
             {LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho(), "/tocarpausar"},
             AmbienteSemSom(dados));
+        // Measuring and saving start once the folders are listed (on a
+        // worker, later under a slow build): the kill lands after that.
+        programa.LerAte("[INICIO]   musicas: ");
         std::this_thread::sleep_for(std::chrono::milliseconds(momento(aleatorio)));
         programa.Sinalizar(SIGKILL);
         EXPECT_EQ(programa.Esperar(), 128 + SIGKILL);

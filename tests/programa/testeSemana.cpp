@@ -267,8 +267,12 @@ TEST(Semana, SeteDiasDeLoja) {
 
     // Flat from the second day on: what the first day loaded stays loaded,
     // nothing grows with the days.
+    // (AddressSanitizer's quarantine of freed blocks grows the resident size
+    // on its own: there the descriptors are the measure.)
     const auto [menor, maior] = std::minmax_element(memoria.begin() + 1, memoria.end());
+#if !defined(__SANITIZE_ADDRESS__)
     EXPECT_LT(*maior - *menor, 2048) << "KiB";
+#endif
     const auto [fdMenor, fdMaior] = std::minmax_element(descritores.begin() + 1, descritores.end());
     EXPECT_LE(*fdMaior - *fdMenor, 1);
     std::string resumo;
