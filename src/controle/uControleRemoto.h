@@ -68,7 +68,7 @@ class TControleRemoto {
     // that presented the right PIN lately, so slow clients from a handful of
     // addresses cannot take every place.
     static constexpr int kMaxConexoesPorEndereco = 8;
-    static constexpr int kMaxConexoes = 64;
+    static constexpr int kMaxConexoes = 80;
     static constexpr int kReservadas = 16;
 
   private:

@@ -703,7 +703,7 @@ TEST_F(ControleRemoto, ClientesLentosNaoTomamOServidor) {
     EXPECT_EQ(r->status, 200);
 }
 
-// Addresses not known lately share 48 of the 64 places: the 49th of their
+// Addresses not known lately share 64 of the 80 places: the 65th of their
 // connections is closed on arrival, whatever its address, while a phone that
 // presented the right PIN is still served; once the idle ones time out,
 // newcomers are served again.
@@ -739,7 +739,7 @@ TEST_F(ControleRemoto, LimiteTotalDeConexoes) {
     EXPECT_EQ(r->status, 200);
 }
 
-// Slow clients from 8 addresses used to take all 64 places (8 each), and
+// Slow clients from 8 addresses used to take all the places (8 each), and
 // the phone got no answer at all; from 30 addresses too. Now the phone that
 // presented its PIN is answered at every poll while they keep reconnecting.
 TEST_F(ControleRemoto, ClientesLentosDeMuitosEnderecosNaoCalamOCelular) {
