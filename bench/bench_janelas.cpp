@@ -11,6 +11,7 @@
 #include "comum/uFilaPrincipal.h"
 #include "janelas/uFrmPrincipal.h"
 #include "janelas/uNovidades.h"
+#include "programa/uPrincipal.h"
 
 using namespace ljsn;
 
@@ -47,6 +48,7 @@ struct TCenario {
     TDispositivoInstantaneo Dispositivo;
     TFabricaVozMuda Voz;
     std::unique_ptr<TfrmPrincipal> Janela;
+    TPrograma* Programa = nullptr;
 
     TCenario() {
         const auto raiz = std::filesystem::temp_directory_path() / "ljsn-bench-janela";
@@ -65,9 +67,20 @@ struct TCenario {
         std::ofstream((raiz / "dados/config.ini").string())
             << "[Geral]\r\nPastaMusicas=" << musicas.string() << "\r\nVolumeAutomatico=0\r\n";
         Janela = std::make_unique<TfrmPrincipal>(
-            TfrmPrincipal::TDependencias{Relogio, Fila, Dispositivo, Voz, {}}, TOpcoesPrograma{});
+            TfrmPrincipal::TDependencias{Relogio,
+                                         Fila,
+                                         Dispositivo,
+                                         Voz,
+                                         {},
+                                         [this](IVisao& AVisao, TOpcoesPrograma AOpcoes) {
+                                             auto p = std::make_unique<TPrograma>(
+                                                 Relogio, Fila, AVisao, Dispositivo, Voz, AOpcoes);
+                                             Programa = p.get();
+                                             return std::unique_ptr<IControle>(std::move(p));
+                                         }},
+            TOpcoesPrograma{});
         Janela->Iniciar(false);
-        while (Janela->Programa().Listando()) {
+        while (Programa->Listando()) {
             Fila.EsperarAte(std::chrono::steady_clock::now() + std::chrono::seconds(1));
             Fila.Drenar();
         }

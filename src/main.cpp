@@ -21,6 +21,7 @@
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
+#include "programa/uComandosJson.h"
 #include "programa/uFerramentas.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
@@ -117,7 +118,9 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
             }
             if (APedido == "ESTADO") {
                 const auto estado = PedirNaFila(
-                    fila, [&programa] { return programa.MontarEstado(true, std::string()); }, 3000);
+                    fila,
+                    [&programa] { return MontarEstado(programa, true, std::string()); },
+                    3000);
                 return estado ? "OK " + *estado : std::string(kRespostaOcupado);
             }
             return std::string(APedido == "MOSTRAR" ? "OK" : "ERRO pedido desconhecido");

@@ -24,6 +24,7 @@
 #include "janelas/uFrmPrincipal.h"
 #include "janelas/uTemas.h"
 #include "janelas/uTermosJanela.h"
+#include "programa/uComandosJson.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
 
@@ -47,7 +48,7 @@ std::string AtenderPedido(TFilaPrincipal& AFila,
     if (APedido == "ESTADO") {
         const auto estado = PedirNaFila(
             AFila,
-            [&AJanela] { return AJanela.Programa().MontarEstado(true, std::string()); },
+            [&AJanela] { return MontarEstado(AJanela.Programa(), true, std::string()); },
             3000);
         return estado ? "OK " + *estado : std::string(kRespostaOcupado);
     }
@@ -142,12 +143,17 @@ int main(int argc, char** argv) {
     TFilaPrincipalQt fila(app);
     int codigo = 0;
     {
-        TfrmPrincipal janela({relogio,
-                              fila,
-                              som->Motor(),
-                              som->FabricaVoz(),
-                              [&] { som->VerificarContadores(relogio.Tique()); }},
-                             std::move(opcoes));
+        TfrmPrincipal janela(
+            {relogio,
+             fila,
+             som->Motor(),
+             som->FabricaVoz(),
+             [&] { som->VerificarContadores(relogio.Tique()); },
+             [&](IVisao& AVisao, TOpcoesPrograma AOpcoes) {
+                 return std::make_unique<TPrograma>(
+                     relogio, fila, AVisao, som->Motor(), som->FabricaVoz(), std::move(AOpcoes));
+             }},
+            std::move(opcoes));
         instancia->Atender(
             [&](const std::string& APedido) { return AtenderPedido(fila, janela, APedido); });
         std::atomic<bool> encerrado{false};

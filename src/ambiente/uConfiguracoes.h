@@ -93,6 +93,8 @@ class TConfiguracoes {
 
     static std::string CaminhoConfig();
     static std::string CaminhoMensagens();
+
+    bool operator==(const TConfiguracoes&) const = default;
 };
 
 }  // namespace ljsn

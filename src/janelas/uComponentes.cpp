@@ -9,7 +9,7 @@
 #include "janelas/uAparencia.h"
 #include "janelas/uStatus.h"
 #include "janelas/uTemas.h"
-#include "programa/uPrincipal.h"
+#include "programa/uControle.h"
 
 namespace ljsn {
 
@@ -204,7 +204,7 @@ QSize TDelegadoMusicas::sizeHint(const QStyleOptionViewItem& AOpcao, const QMode
 void TDelegadoMusicas::paint(QPainter* APintor,
                              const QStyleOptionViewItem& AOpcao,
                              const QModelIndex& AIndice) const {
-    const TPrograma* prog = FModelo.Programa();
+    const IControle* prog = FModelo.Programa();
     if (prog == nullptr) {
         return;
     }

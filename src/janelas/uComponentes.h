@@ -10,7 +10,7 @@
 
 namespace ljsn {
 
-class TPrograma;
+class IControle;
 
 // A cover picture ready to paint: its longer side at most 512 pixels, the
 // proportion kept, drawn over the button-face colour. Null when AOriginal is.
@@ -81,15 +81,15 @@ class TRotuloReticente : public QLabel {
 class TModeloMusicas : public QAbstractListModel {
   public:
     explicit TModeloMusicas(QObject* APai) : QAbstractListModel(APai) {}
-    void DefinirPrograma(TPrograma* APrograma) { FPrograma = APrograma; }
+    void DefinirPrograma(const IControle* APrograma) { FPrograma = APrograma; }
     int rowCount(const QModelIndex& APai) const override;
     QVariant data(const QModelIndex& AIndice, int APapel) const override;
     // The rows, their names or durations changed.
     void Atualizar();
-    TPrograma* Programa() const { return FPrograma; }
+    const IControle* Programa() const { return FPrograma; }
 
   private:
-    TPrograma* FPrograma = nullptr;
+    const IControle* FPrograma = nullptr;
     int FLinhas = 0;
 };
 

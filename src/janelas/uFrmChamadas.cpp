@@ -315,10 +315,8 @@ void TfrmChamadas::Executar() {
         return;
     }
     if (FFalar) {
-        FFalar(chamada->Texto);
-        if (FRepetir->isChecked()) {
-            FFalar(chamada->Texto);
-        }
+        // One call: a repeat is queued whole or not at all.
+        FFalar(chamada->Texto, FRepetir->isChecked());
     }
 }
 

@@ -20,7 +20,7 @@ class QSpinBox;
 namespace ljsn {
 
 // Speaks a finished call text.
-using TProcFalar = std::function<void(const std::string& ATexto)>;
+using TProcFalar = std::function<void(const std::string& ATexto, bool ARepetir)>;
 
 // The quick-calls window: the shop's call models, the fields they ask for,
 // a preview of what the announcer will say, and the editing of the models

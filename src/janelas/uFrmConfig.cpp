@@ -37,6 +37,7 @@
 #include "janelas/uAparencia.h"
 #include "janelas/uTemas.h"
 #include "locutor/uLocutor.h"
+#include "programa/uControle.h"
 #include "programa/uPrincipal.h"
 
 namespace ljsn {
@@ -228,21 +229,21 @@ void DesenharQRCode(QPainter& APintor, const QRect& ARetangulo, const TMatrizQR&
 }
 
 TfrmConfig::TfrmConfig(QWidget* APai,
-                       TConfiguracoes& AConfig,
+                       IControle& AControle,
                        std::string AMusicaAtual,
                        double ALoudnessAtual,
                        TDependenciasConfig ADep)
     : QDialog(APai),
-      FConfig(AConfig),
+      FControle(AControle),
       FDep(std::move(ADep)),
       FMusicaAtual(std::move(AMusicaAtual)),
       FLoudnessAtual(ALoudnessAtual),
-      FReferencia(AConfig.ReferenciaVolume),
-      FReferenciaNome(AConfig.ReferenciaNome),
-      FClimaCidade(AConfig.ClimaCidade),
-      FClimaLat(AConfig.ClimaLat),
-      FClimaLon(AConfig.ClimaLon),
-      FPin(AConfig.CelularPin) {
+      FReferencia(AControle.Config().ReferenciaVolume),
+      FReferenciaNome(AControle.Config().ReferenciaNome),
+      FClimaCidade(AControle.Config().ClimaCidade),
+      FClimaLat(AControle.Config().ClimaLat),
+      FClimaLon(AControle.Config().ClimaLon),
+      FPin(AControle.Config().CelularPin) {
     if (!FDep.Agora) {
         FDep.Agora = [this] { return FDep.Relogio.Agora(); };
     }
@@ -340,11 +341,11 @@ TfrmConfig::~TfrmConfig() {
 }
 
 bool TfrmConfig::Executar(QWidget* APai,
-                          TConfiguracoes& AConfig,
+                          IControle& AControle,
                           const std::string& AMusicaAtual,
                           double ALoudnessAtual,
                           TDependenciasConfig ADep) {
-    TfrmConfig dialogo(APai, AConfig, AMusicaAtual, ALoudnessAtual, std::move(ADep));
+    TfrmConfig dialogo(APai, AControle, AMusicaAtual, ALoudnessAtual, std::move(ADep));
     if (APai != nullptr) {
         const QRect r = APai->frameGeometry();
         dialogo.move(r.center() - dialogo.rect().center());
@@ -803,7 +804,7 @@ void TfrmConfig::MontarCelular() {
 }
 
 void TfrmConfig::Carregar() {
-    const TConfiguracoes& c = FConfig;
+    const TConfiguracoes& c = FControle.Config();
     edtMusicas->setText(Q(c.PastaMusicas));
     edtPropagandas->setText(Q(c.PastaPropagandas));
     spnIntervalo->setValue(c.MusicasEntrePropagandas);
@@ -984,63 +985,51 @@ void TfrmConfig::Avisar(int AAba, QWidget* AFoco, const QString& ATexto) {
 }
 
 bool TfrmConfig::Validar() {
-    if (!PastaExiste(S(edtMusicas->text()))) {
-        Avisar(kAbaMusicas, edtMusicas, QStringLiteral("A pasta de músicas não existe."));
-        return false;
+    TConfiguracoes novo = FControle.Config();
+    CopiarPara(novo);
+    const auto problemas = FControle.Validar(novo);
+    if (problemas.empty()) {
+        return true;
     }
-    const std::string propagandas = S(edtPropagandas->text());
-    if (!propagandas.empty() && !PastaExiste(propagandas)) {
-        Avisar(kAbaMusicas, edtPropagandas, QStringLiteral("A pasta de propagandas não existe."));
-        return false;
+    // The first problem, on its tab, with its field in focus.
+    const TProblemaConfig& p = problemas.front();
+    int aba = kAbaMusicas;
+    if (p.Aba == "locutor") {
+        aba = kAbaLocutor;
+    } else if (p.Aba == "celular") {
+        aba = kAbaCelular;
     }
-    if (chkFechamento->isChecked()) {
-        TConfiguracoes rascunho;
-        rascunho.HorarioFechamento = Aparado(edtHorario);
-        if (rascunho.MinutoFechamento() < 0) {
-            Avisar(
-                kAbaLocutor,
-                edtHorario,
-                QStringLiteral("Informe o horário de fechamento no formato HH:MM (ex.: 18:00)."));
-            return false;
-        }
+    QWidget* campo = nullptr;
+    if (p.Campo == "PastaMusicas") {
+        campo = edtMusicas;
+    } else if (p.Campo == "PastaPropagandas") {
+        campo = edtPropagandas;
+    } else if (p.Campo == "HorarioFechamento") {
+        campo = edtHorario;
+    } else if (p.Campo == "CelularPorta") {
+        campo = spnPorta;
     }
-    // A port another program holds would only fail later, in the status bar.
-    const int porta = spnPorta->value();
-    if (chkCelular->isChecked() && porta != FDep.PortaPropria && PortaEmUso(porta)) {
-        Avisar(kAbaCelular,
-               spnPorta,
-               QStringLiteral("A porta %1 já está em uso por outro programa. Escolha outra porta "
-                              "para o controle pelo celular.")
-                   .arg(porta));
-        return false;
-    }
-    return true;
+    Avisar(aba, campo, Q(p.Mensagem));
+    return false;
 }
 
 bool TfrmConfig::Salvar() {
     if (!Validar()) {
         return false;
     }
-    // Written from a copy: a failed write leaves the settings object and the
-    // dialog's edits as they were.
-    TConfiguracoes novo = FConfig;
+    TConfiguracoes novo = FControle.Config();
     CopiarPara(novo);
     if (!DefinirIniciarComWindows(chkIniciarWindows->isChecked(), FDep.Executavel)) {
         GravarLog("INICIO",
                   "iniciar com o Windows: não foi possível gravar " + ArquivoAutoInicio());
     }
     try {
-        novo.Salvar();
-    } catch (const std::exception& e) {
-        GravarLog("ERRO", std::string("configuracoes nao salvas: ") + e.what());
-        MostrarMensagem(
-            QMessageBox::Critical,
-            QStringLiteral("Não foi possível salvar as configurações (%1). Nada foi alterado; "
-                           "confira o espaço em disco e a permissão da pasta %2 e tente de novo.")
-                .arg(QString::fromLocal8Bit(e.what()), Q(PastaDados())));
+        FControle.Aplicar(novo);
+    } catch (const TErroComando& e) {
+        // Nothing changed: the dialog stays open with the user's edits.
+        MostrarMensagem(QMessageBox::Critical, QString::fromStdString(e.what()));
         return false;
     }
-    FConfig = novo;
     accept();
     return true;
 }

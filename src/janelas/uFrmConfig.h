@@ -19,6 +19,7 @@
 #include "falas/uClima.h"
 #include "falas/uNoticias.h"
 #include "locutor/voz/uVozSapi.h"
+#include "programa/uControle.h"
 
 class QCheckBox;
 class QComboBox;
@@ -46,9 +47,6 @@ struct TDependenciasConfig {
     std::function<double()> Agora;
     // The executable an automatic start runs.
     std::string Executavel;
-    // The port our own control server holds now (0 when it is off): saving
-    // that port again is not a conflict.
-    int PortaPropria = 0;
     // The slow look-ups, replaceable in tests; they run off the main thread.
     std::function<TCidade(const std::string&, std::stop_token)> BuscarCidade;
     std::function<TClima(double, double, double, std::stop_token)> ObterClima;
@@ -60,13 +58,14 @@ struct TDependenciasConfig {
 // zone of four modules; an area too small shows only the white.
 void DesenharQRCode(QPainter& APintor, const QRect& ARetangulo, const TMatrizQR& AMatriz);
 
-// The settings dialog: eight tabs over a working copy of the settings. The
-// settings object changes only when "Salvar" validated and the files were
-// written; a failed write keeps the dialog open with the user's edits.
+// The settings dialog: eight tabs over a working copy of the programme's
+// settings. "Salvar" has the programme validate the copy, then apply it (one
+// save, then the change); a failed write keeps the dialog open with the
+// user's edits.
 class TfrmConfig : public QDialog {
   public:
     TfrmConfig(QWidget* APai,
-               TConfiguracoes& AConfig,
+               IControle& AControle,
                std::string AMusicaAtual,
                double ALoudnessAtual,
                TDependenciasConfig ADep);
@@ -74,7 +73,7 @@ class TfrmConfig : public QDialog {
 
     // Shows the dialog modally; true when the user saved.
     static bool Executar(QWidget* APai,
-                         TConfiguracoes& AConfig,
+                         IControle& AControle,
                          const std::string& AMusicaAtual,
                          double ALoudnessAtual,
                          TDependenciasConfig ADep);
@@ -141,7 +140,7 @@ class TfrmConfig : public QDialog {
     TGeneroEmpresa GeneroDialogo() const;
     std::string AssuntosMarcados() const;
 
-    TConfiguracoes& FConfig;
+    IControle& FControle;
     TDependenciasConfig FDep;
     std::string FMusicaAtual;
     double FLoudnessAtual = -999;

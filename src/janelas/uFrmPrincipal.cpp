@@ -26,6 +26,7 @@
 #include "janelas/uFrmConfig.h"
 #include "janelas/uNovidades.h"
 #include "janelas/uTemas.h"
+#include "programa/uComandosJson.h"
 
 namespace ljsn {
 
@@ -110,7 +111,7 @@ void TfrmPrincipal::CriarControles() {
     FInfo->setFont(FonteTexto(15));
     FProgresso = new TBarraProgresso(FPainelTocando);
     FProgresso->AoPosicionar = [this](int AMs) {
-        FPrograma->Protegido([&] { FPrograma->PosicionarAtual(AMs); });
+        FPrograma->Protegido([&] { FPrograma->Posicionar(AMs); });
     };
     FTempo = Rotulo(FPainelTocando, QStringLiteral("0:00"), FonteTexto(13));
     FDuracao = Rotulo(FPainelTocando, QStringLiteral("0:00"), FonteTexto(13));
@@ -187,28 +188,24 @@ void TfrmPrincipal::CriarControles() {
     connect(FVolume, &QSlider::valueChanged, this, [this](int AValor) {
         FRotuloVolume->setText(QStringLiteral("%1%").arg(AValor));
         if (FPrograma) {
-            FPrograma->DefinirVolumeGeral(AValor);
+            FPrograma->DefinirVolume(AValor);
         }
     });
     connect(FLista, &QListView::clicked, this, [this](const QModelIndex& AI) {
         FPrograma->SelecionarLinha(AI.row());
     });
     connect(FLista, &QListView::doubleClicked, this, [this](const QModelIndex& AI) {
-        FPrograma->Protegido([&] {
-            FPrograma->SelecionarLinha(AI.row());
-            FPrograma->DuploCliqueNaLista();
-        });
+        FPrograma->Protegido([&] { FPrograma->TocarLinha(AI.row()); });
     });
     connect(&FTimer, &QTimer::timeout, this, [this] { Tick(); });
 }
 
 void TfrmPrincipal::Iniciar(bool AOculta) {
-    FPrograma = std::make_unique<TPrograma>(
-        FDep.Relogio, FDep.Fila, *this, FDep.Dispositivo, FDep.FabricaVoz, FOpcoes);
+    FPrograma = FDep.CriarPrograma(*this, FOpcoes);
     FModelo->DefinirPrograma(FPrograma.get());
     FIniciada = true;
     FPrograma->Iniciar();
-    FVolume->setValue(FPrograma->VolumeGeral());
+    FVolume->setValue(FPrograma->Volume());
     AplicarTemaEscolhido();
     AtualizarLista();
     CriarBandeja();
@@ -250,9 +247,10 @@ void TfrmPrincipal::AtualizarCores() {
     Colorir(FData, cinza);
     Colorir(FInfo, cinza);
     Colorir(FTipo, CorDaVisao(FCorTipo));
-    MostrarLocutor(FPrograma->Locutor().TextoAtual(),
-                   !FPrograma->Locutor().UltimoErro().empty(),
-                   FPrograma->Locutor().UltimoErro());
+    if (FPrograma) {
+        const TEstadoControle e = FPrograma->Estado();
+        MostrarLocutor(e.Locutor, !e.ErroLocutor.empty(), e.ErroLocutor);
+    }
     FCapa->DefinirGlifo(FCapa->GlifoAtual(), CorGlifoCapa());
     FProgresso->update();
     FLista->viewport()->update();
@@ -278,13 +276,17 @@ QColor TfrmPrincipal::CorDaVisao(TCorVisao ACor) const {
 
 QColor TfrmPrincipal::CorGlifoCapa() const {
     const QColor fundo = palette().color(QPalette::Button);
-    if (!FPrograma || !FPrograma->EmReproducao()) {
+    if (!FPrograma) {
         return CorLegivel(CorTextoCinza(palette()), fundo);
     }
-    if (FPrograma->NoticiasNoAr()) {
+    const TEstadoControle e = FPrograma->Estado();
+    if (!e.EmReproducao) {
+        return CorLegivel(CorTextoCinza(palette()), fundo);
+    }
+    if (e.Tipo == "noticias") {
         return CorLegivel(kAmbar, fundo);
     }
-    if (FPrograma->TocandoPropaganda() || FPrograma->TocandoVinheta()) {
+    if (e.Tipo == "propaganda" || e.Tipo == "vinheta") {
         return CorLegivel(kCarmesim, fundo);
     }
     return CorLegivel(kAzul, fundo);
@@ -343,14 +345,16 @@ void TfrmPrincipal::AtualizarBandeja() {
     if (FBandeja == nullptr || !FPrograma) {
         return;
     }
-    FItemTocarPausar->setText(FPrograma->EstaTocando() ? QStringLiteral("Pausar")
-                                                       : QStringLiteral("Tocar"));
+    const TEstadoControle e = FPrograma->Estado();
+    const bool pausado = e.Situacao == "pausado";
+    FItemTocarPausar->setText(e.EmReproducao && !pausado ? QStringLiteral("Pausar")
+                                                         : QStringLiteral("Tocar"));
     FItemWidget->setChecked(FWidget && FWidget->isVisible());
     QString dica;
-    if (FPrograma->EstaPausado()) {
+    if (pausado) {
         dica = QStringLiteral("Loja Sonorante - pausado");
-    } else if (FPrograma->EmReproducao()) {
-        dica = QStringLiteral("Loja Sonorante - ") + Q(FPrograma->Titulo());
+    } else if (e.EmReproducao) {
+        dica = QStringLiteral("Loja Sonorante - ") + Q(e.Faixa);
     } else {
         dica = QStringLiteral("Loja Sonorante - parado");
     }
@@ -439,7 +443,7 @@ void TfrmPrincipal::MostrarWidget() {
     if (!FWidget) {
         FWidget = std::make_unique<TfrmWidget>(
             [this](const std::string& AAcao, const TJson& ADados) {
-                std::string estado = FPrograma->ExecutarComando(AAcao, ADados);
+                std::string estado = ExecutarComando(*FPrograma, AAcao, ADados);
                 AtualizarBandeja();
                 return estado;
             },
@@ -450,7 +454,9 @@ void TfrmPrincipal::MostrarWidget() {
             AtualizarBandeja();
         };
         FWidget->AoMudarPorCima = [this](TfrmWidget& AWidget) {
-            FPrograma->Config().WidgetPorCima = AWidget.PorCima();
+            TConfiguracoes c = FPrograma->Config();
+            c.WidgetPorCima = AWidget.PorCima();
+            AplicarPreferencia(c);
         };
         FWidget->DefinirPorCima(FPrograma->Config().WidgetPorCima);
         FWidget->winId();
@@ -481,8 +487,21 @@ void TfrmPrincipal::AlternarWidget() {
 
 void TfrmPrincipal::GuardarPosicaoWidget() {
     if (FWidget) {
-        FPrograma->Config().WidgetX = FWidget->x();
-        FPrograma->Config().WidgetY = FWidget->y();
+        TConfiguracoes c = FPrograma->Config();
+        c.WidgetX = FWidget->x();
+        c.WidgetY = FWidget->y();
+        AplicarPreferencia(c);
+    }
+}
+
+void TfrmPrincipal::AplicarPreferencia(const TConfiguracoes& AConfig) {
+    if (AConfig == FPrograma->Config()) {
+        return;
+    }
+    try {
+        FPrograma->Aplicar(AConfig);
+    } catch (const TErroComando&) {
+        // Logged by the programme; a place or a pin is not worth a message box.
     }
 }
 
@@ -497,11 +516,10 @@ void TfrmPrincipal::btnChamadasClick() {
         MostrarJanela();
     }
     const TConfiguracoes& c = FPrograma->Config();
-    TfrmChamadas::Mostrar(this, c.NomeEmpresa, c.GeneroEmpresa, [this](const std::string& ATexto) {
-        if (!FPrograma->Locutor().Anunciar(ATexto, TTipoFala::tfChamada)) {
-            MostrarErro(kErroFilaCheia);
-        }
-    });
+    TfrmChamadas::Mostrar(
+        this, c.NomeEmpresa, c.GeneroEmpresa, [this](const std::string& ATexto, bool ARepetir) {
+            FPrograma->Protegido([&] { FPrograma->Chamar(ATexto, ARepetir); });
+        });
 }
 
 void TfrmPrincipal::MostrarNovidades() {
@@ -657,8 +675,11 @@ void TfrmPrincipal::MostrarTempos(std::int32_t APosicao, std::int32_t ADuracao) 
     if (FDuracao->text() != duracao) {
         FDuracao->setText(duracao);
     }
-    const bool intervalo =
-        FPrograma && (FPrograma->TocandoPropaganda() || FPrograma->TocandoVinheta());
+    bool intervalo = false;
+    if (FPrograma) {
+        const std::string tipo = FPrograma->Estado().Tipo;
+        intervalo = tipo == "propaganda" || tipo == "vinheta";
+    }
     FProgresso->Definir(
         APosicao,
         ADuracao,
@@ -774,20 +795,18 @@ void TfrmPrincipal::AbrirConfiguracoes() {
         return;
     }
     FConfigAberta = true;
-    TPrograma& p = *FPrograma;
-    p.Config().Volume = FVolume->value();
+    IControle& p = *FPrograma;
     TDependenciasConfig dep{FDep.FabricaVoz,
                             FDep.Relogio,
                             FDep.Dispositivo,
                             [this] { return FPrograma->Agora(); },
                             FOpcoes.CaminhoExecutavel,
-                            p.Controle().Ativo() ? p.Controle().Porta() : 0,
                             {},
                             {},
                             {}};
     // The programme keeps playing: the tick runs inside the dialog's loop.
-    const bool salvou = TfrmConfig::Executar(
-        this, p.Config(), p.MusicaAtualParaConfig(), p.LoudnessAtual(), std::move(dep));
+    const bool salvou =
+        TfrmConfig::Executar(this, p, p.MusicaAtualParaConfig(), p.LoudnessAtual(), std::move(dep));
     FConfigAberta = false;
     if (salvou) {
         AplicarConfiguracoesSalvas();
@@ -795,7 +814,6 @@ void TfrmPrincipal::AbrirConfiguracoes() {
 }
 
 void TfrmPrincipal::AplicarConfiguracoesSalvas() {
-    FPrograma->AplicarConfiguracoesSalvas();
     AplicarTemaEscolhido();
     AplicarWidgetAposConfig();
     AtualizarBandeja();

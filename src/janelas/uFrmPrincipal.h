@@ -6,9 +6,13 @@
 #include <functional>
 #include <memory>
 
+#include "audio/motor/uDispositivoMidia.h"
+#include "comum/uFilaPrincipal.h"
+#include "comum/uRelogio.h"
 #include "janelas/uComponentes.h"
 #include "janelas/uFrmWidget.h"
-#include "programa/uPrincipal.h"
+#include "locutor/voz/uVozSapi.h"
+#include "programa/uControle.h"
 
 class QAction;
 class QLineEdit;
@@ -23,7 +27,8 @@ namespace ljsn {
 
 // The main window: the face of the programme it owns. It shows what the
 // programme tells it through IVisao and sends the buttons, the list, the
-// tray menu and the running copy's requests to it. Main thread only.
+// tray menu and the running copy's requests to it through IControle. Main
+// thread only.
 class TfrmPrincipal : public QMainWindow, public IVisao {
   public:
     struct TDependencias {
@@ -33,6 +38,8 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
         IFabricaVoz& FabricaVoz;
         // Runs after every tick (the sound's fault counters).
         std::function<void()> AposTick;
+        // Makes the programme this window is the face of.
+        std::function<std::unique_ptr<IControle>(IVisao&, TOpcoesPrograma)> CriarPrograma;
     };
 
     TfrmPrincipal(TDependencias ADependencias, TOpcoesPrograma AOpcoes);
@@ -41,7 +48,7 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     // The creation steps: the programme, the tray, the tick; the window is
     // shown unless AOculta (started in the tray).
     void Iniciar(bool AOculta);
-    TPrograma& Programa() { return *FPrograma; }
+    IControle& Programa() { return *FPrograma; }
 
     // The running copy's requests: 1..6 as the private action messages
     // (anything else shows the window).
@@ -55,6 +62,9 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     void OcultarWidget();
     void AlternarWidget();
     void GuardarPosicaoWidget();
+    // A face's own preference (the widget's place or pin) through the
+    // programme, which saves it.
+    void AplicarPreferencia(const TConfiguracoes& AConfig);
     // After the settings were confirmed: the widget goes when WidgetNaBandeja is off.
     void AplicarWidgetAposConfig();
     // The quick-calls window; the main window comes first when hidden.
@@ -117,7 +127,7 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     void DecodificarCapa(std::vector<std::uint8_t> ABytes);
 
     TDependencias FDep;
-    std::unique_ptr<TPrograma> FPrograma;
+    std::unique_ptr<IControle> FPrograma;
     TOpcoesPrograma FOpcoes;
     QTimer FTimer;
     bool FSaindo = false;

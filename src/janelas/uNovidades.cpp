@@ -15,7 +15,7 @@
 #include "comum/uTexto.h"
 #include "janelas/uAparencia.h"
 #include "janelas/uTemas.h"
-#include "programa/uPrincipal.h"
+#include "programa/uControle.h"
 
 namespace ljsn {
 

@@ -15,6 +15,7 @@
 #include "comum/uTexto.h"
 #include "falas/uFrases.h"
 #include "locutor/uVozEdge.h"
+#include "programa/uComandosJson.h"
 
 namespace ljsn {
 
@@ -74,7 +75,7 @@ void TPrograma::Iniciar() {
         });
     FControle = std::make_unique<TControleRemoto>(FFila, FRelogio);
     FControle->DefinirOnComando([this](const std::string& AAcao, const TJson& ADados) {
-        return ExecutarComando(AAcao, ADados);
+        return ExecutarComando(*this, AAcao, ADados);
     });
 
     InstalarRelatorDeFalhas();
@@ -333,7 +334,7 @@ void TPrograma::RegistrarErro(const std::exception& AErro) {
     FVisao.MostrarErro(AErro.what());
 }
 
-void TPrograma::DefinirVolumeGeral(int AVolume) {
+void TPrograma::DefinirVolume(int AVolume) {
     const int volume = std::clamp(AVolume, 0, 100);
     if (volume != FVolumeGeral && !FVolumePendente) {
         FVolumePendente = true;

@@ -27,6 +27,7 @@
 #include "locutor/voz/uVozSapi.h"
 #include "programa/uAgendaClima.h"
 #include "programa/uAgendaNoticias.h"
+#include "programa/uControle.h"
 #include "programa/uFalhasPorArquivo.h"
 #include "programa/uLeitorTags.h"
 #include "programa/uListador.h"
@@ -36,10 +37,6 @@
 
 namespace ljsn {
 
-inline constexpr const char* kNomePrograma = "Loja Sonorante";
-inline constexpr const char* kVersaoPrograma = LJSN_VERSAO;
-inline constexpr std::uint32_t kIntervaloTickMs = 100;
-
 // Tags of the break queue's entries.
 inline constexpr int MARCA_VINHETA = 1;
 inline constexpr int MARCA_NOTICIAS = 2;
@@ -48,12 +45,6 @@ inline constexpr int MARCA_NOTICIAS = 2;
 inline constexpr const char* kAberturaNoticias = "Agora, as notícias, com a Agência Brasil.";
 inline constexpr const char* kFechoNoticias = "Fonte: Agência Brasil.";
 inline constexpr const char* kLegendaNoticias = "Notícias · Agência Brasil";
-
-// Placeholder glyphs for an item without a cover picture.
-inline constexpr char32_t kGlifoMusica = U'\uE8D6';
-inline constexpr char32_t kGlifoPropaganda = U'\uE789';
-inline constexpr char32_t kGlifoVinheta = U'\uEA8F';
-inline constexpr char32_t kGlifoNoticias = U'\uE12A';
 
 // Offset of the program clock from the system clock, in days, from
 // LJSN_RELOGIO ("H:MM"); 0 when unset or without ":".
@@ -65,8 +56,6 @@ std::string LinhaLoudness(const std::string& ACaminho);
 
 // "1 música", "3 músicas".
 std::string TextoMusicas(int AQuantas);
-// The file name without folder and extension.
-std::string NomeExibicao(const std::string& ACaminho);
 // Files of the accepted types (.mp3, .wav, .wma) under APasta, sorted by path
 // without regard to case or accents. Unreadable folders are skipped and
 // folder links are followed once, except links back to APasta or to a folder
@@ -76,25 +65,10 @@ std::vector<std::string> ListarArquivosDaPasta(const std::string& APasta,
                                                bool ASubpastas,
                                                std::stop_token AParar = {});
 
-// An action the command handler refuses, with the message for the user.
-class TErroComando : public std::runtime_error {
-  public:
-    explicit TErroComando(const std::string& AMensagem);
-};
-
-// What the program was started with.
-struct TOpcoesPrograma {
-    TLinhaComando Linha;
-    std::string CaminhoExecutavel;
-    std::string ValorRelogio;  // LJSN_RELOGIO
-    // Why the runtime folders passed over were unsafe (empty when none was).
-    std::string MotivoPastaExecucao;
-};
-
 // The headless programme: owns the settings, players, lists, announcer and
-// the servers, and is driven by one 100 ms tick on the main thread. Every
-// public operation is for the main thread.
-class TPrograma {
+// the servers, and is driven by one 100 ms tick on the main thread. Faces
+// drive it through IControle. Every public operation is for the main thread.
+class TPrograma final : public IControle {
   public:
     struct TEntradaFila {
         std::string Texto;
@@ -114,48 +88,60 @@ class TPrograma {
               IFabricaVoz& AFabricaVoz,
               TOpcoesPrograma AOpcoes);
     // The orderly shutdown: settings saved, "FIM" logged, workers stopped.
-    ~TPrograma();
+    ~TPrograma() override;
     TPrograma(const TPrograma&) = delete;
     TPrograma& operator=(const TPrograma&) = delete;
 
     // The creation steps, ending with one tick.
-    void Iniciar();
+    void Iniciar() override;
     // One tick, errors caught and logged.
-    void Tick();
-    // Runs AAcao under the application-wide error handler.
-    void Protegido(const std::function<void()>& AAcao);
+    void Tick() override;
+    void Protegido(const std::function<void()>& AAcao) override;
 
     // The program clock: system local time plus the LJSN_RELOGIO offset.
-    double Agora() const;
+    double Agora() const override;
 
-    // Transport: the four buttons.
-    void Tocar();
-    void Pausar();
-    void Parar();
-    void Proxima();
-    // The command handler of the phone and the quick controls: "estado" and
-    // "comando"; empty for any other action; throws TErroComando.
-    std::string ExecutarComando(const std::string& AAcao, const TJson& ADados);
-    std::string MontarEstado(bool ACompleto, const std::string& AMensagem);
+    // The control surface.
+    void Tocar() override;
+    void Retomar() override;
+    void Pausar() override;
+    void Parar() override;
+    void Proxima() override;
+    void TocarOuPausar() override;
+    void Posicionar(std::int32_t AMs) override;
+    void SelecionarLinha(int ALinha) override;
+    void TocarLinha(int ALinha) override;
+    void ExecutarAcao(int AAcao) override;
+    void DefinirVolume(int AVolume) override;
+    int Volume() const override { return FVolumeGeral; }
+    // The shop's markers expanded, spoken as a call.
+    void FalarAgora(const std::string& ATexto) override;
+    void Chamar(const std::string& ATexto, bool ARepetir) override;
+    void HoraCerta() override;
+    void CalarLocutor() override;
+    const TConfiguracoes& Config() const override { return *FConfig; }
+    std::vector<TProblemaConfig> Validar(const TConfiguracoes& ANovo) const override;
+    TMudancasConfig Aplicar(const TConfiguracoes& ANovo) override;
+    TEstadoControle Estado() const override;
+    const std::vector<std::string>& Musicas() const override { return FMusicas; }
+    const std::vector<std::int32_t>& Duracoes() const override { return FDuracoes; }
+    int LinhaSelecionada() const override { return FLinhaSelecionada; }
+    int LinhaAtual() const override;
+    std::string TextoCelular() const override;
+    int PortaCelular() const override;
+    std::string MusicaAtualParaConfig() const override;
+    double LoudnessAtual() const override { return FLoudnessAtual; }
+    bool PrimeiraExecucao() const override { return FPrimeiraExecucao; }
+
     // Starts or stops the control server per the settings.
     void AtualizarControleRemoto();
     // A shop without the settings dialog gets its PIN here: when phone
     // control is on and no PIN is set, one is made, saved and the server
     // started. True when a PIN was made.
     bool GerarPinSeFaltar();
-    // The phone addresses while the control server listens, else empty.
-    std::string TextoCelular() const;
     // Why the control server did not start; empty when it runs or is off.
     const std::string& ErroCelular() const { return FErroCelular; }
     TControleRemoto& Controle() { return *FControle; }
-    // The play/pause toggle of the tray, the taskbar and the switch.
-    void TocarOuPausar();
-    // The private action messages (1 play/pause, 2 next, 3 time now, 4 quick
-    // calls, 5 release notes, 6 widget); what has no face here is ignored.
-    void ExecutarAcao(int AAcao);
-    // The track list: selecting a row and double-clicking it.
-    void SelecionarLinha(int ALinha);
-    void DuploCliqueNaLista();
     // The levels of both players for this tick, under the announcer's
     // ducking factor (0..1).
     void AtualizarNiveis(double AFator);
@@ -164,26 +150,11 @@ class TPrograma {
     void VerificarMinuto();
     // False when a person asked and the announcer's queue had no room.
     bool AnunciarHoraCerta(int AHora, int AMinuto, TOrigemFala AOrigem = TOrigemFala::ofPrograma);
-    // The "Falar" box: the shop's markers expanded, spoken as a call.
-    // Throws TErroComando when the announcer's queue is full.
-    void FalarAgora(const std::string& ATexto);
-    // The progress bar's click: the current item to AMs.
-    void PosicionarAtual(std::int32_t AMs);
-    // The volume slider (0..100).
-    void DefinirVolumeGeral(int AVolume);
-    int VolumeGeral() const { return FVolumeGeral; }
     // After the settings were confirmed: lists rebuilt on the worker,
     // rotation kept.
     void RecarregarListas();
     // A listing was asked for and its answer has not arrived yet.
     bool Listando() const { return FListador && FListador->Ocupado(); }
-    // What the programme does once the settings dialog saved: the log line,
-    // the announcer, the message rotation from the start, the lists, the
-    // weather, the control server (a new port or PIN) and the news.
-    void AplicarConfiguracoesSalvas();
-    // The music the settings dialog may take as the loudness reference: its
-    // display name while a music plays or is paused, else empty.
-    std::string MusicaAtualParaConfig();
 
     // State the face and the tests read.
     TConfiguracoes& Config() { return *FConfig; }
@@ -193,18 +164,10 @@ class TPrograma {
     TAgendaClima& AgendaClima() { return *FAgendaClima; }
     // The items the next news block would read now.
     std::vector<TNoticia> NoticiasParaLer() const;
-    double LoudnessAtual() const { return FLoudnessAtual; }
     double AjusteAtual() const { return FAjusteAtual; }
     bool PararAposLocutor() const { return FPararAposLocutor; }
-    const TConfiguracoes& Config() const { return *FConfig; }
-    bool PrimeiraExecucao() const { return FPrimeiraExecucao; }
-    const std::vector<std::string>& Musicas() const { return FMusicas; }
     const std::vector<std::string>& Propagandas() const { return FPropagandas; }
-    const std::vector<std::int32_t>& Duracoes() const { return FDuracoes; }
     const std::deque<TEntradaFila>& FilaIntervalo() const { return FFilaIntervalo; }
-    int LinhaSelecionada() const { return FLinhaSelecionada; }
-    // The row played now (-1 when a break, a jingle or the news is on air).
-    int LinhaAtual() const;
     int IndiceMusica() const { return FIndiceMusica; }
     int IndicePropaganda() const { return FIndicePropaganda; }
     int MusicasDesdePropaganda() const { return FMusicasDesdePropaganda; }
@@ -218,8 +181,8 @@ class TPrograma {
     const std::array<std::string, 5>& TextosStatus() const { return FTextosStatus; }
     std::int32_t Posicao() const { return FPosicao; }
     std::int32_t Duracao() const { return FDuracao; }
-    bool EstaPausado();
-    bool EstaTocando();
+    bool EstaPausado() const;
+    bool EstaTocando() const;
     int Silencios() const { return FSilencios; }
 
   private:
@@ -227,6 +190,12 @@ class TPrograma {
     void ExecutarTick();
     void RegistrarErro(const std::exception& AErro);
     void AplicarConfiguracoes();
+    // A settings change beyond the faces' own fields: the log line, the
+    // announcer, the message rotation from the start, the lists, the
+    // weather, the control server and the news.
+    void AplicarProgramacao();
+    // "Next" without its report of the new times.
+    void ProximoItem();
     void SalvarVolumeSePendente();
     // Whether the last run ended unexpectedly while playing, and it is not
     // past the closing stop: what to resume (empty: nothing).

@@ -1,220 +1,47 @@
-// The command handler the phone and the quick controls share, the state
-// report, and the control server's start and stop.
+// The control surface's state snapshot, settings, and the control server's
+// start and stop.
 #include <algorithm>
-#include <cmath>
-#include <limits>
+#include <filesystem>
 
 #include "ambiente/uLog.h"
+#include "ambiente/uPastas.h"
 #include "comum/uTexto.h"
 #include "falas/uChamadas.h"
 #include "programa/uPrincipal.h"
 
 namespace ljsn {
 
-namespace {
-
-// A key's value, or ADefault when absent or null; a value of the wrong type
-// throws the JSON reader's own message.
-// A field of the wrong type is the sender's mistake: it gets a message in
-// the shop's language, not the JSON library's text.
-[[noreturn]] void TipoErrado(const char* AChave, const char* AEsperado) {
-    throw TErroComando(std::string("Pedido inválido: \"") + AChave + "\" deve ser " + AEsperado +
-                       ".");
-}
-
-std::string LerTexto(const TJson& ADados, const char* AChave) {
-    auto it = ADados.find(AChave);
-    if (it == ADados.end() || it->is_null()) {
-        return {};
-    }
-    if (!it->is_string()) {
-        TipoErrado(AChave, "um texto");
-    }
-    return it->get<std::string>();
-}
-
-bool LerBooleano(const TJson& ADados, const char* AChave, bool APadrao) {
-    auto it = ADados.find(AChave);
-    if (it == ADados.end() || it->is_null()) {
-        return APadrao;
-    }
-    if (!it->is_boolean()) {
-        TipoErrado(AChave, "true ou false");
-    }
-    return it->get<bool>();
-}
-
-int LerInteiroJson(const TJson& ADados, const char* AChave, int APadrao) {
-    auto it = ADados.find(AChave);
-    if (it == ADados.end() || it->is_null()) {
-        return APadrao;
-    }
-    if (!it->is_number()) {
-        TipoErrado(AChave, "um número");
-    }
-    // Read as a number first: a huge or fractional value must not overflow.
-    const double v = it->get<double>();
-    if (std::isnan(v)) {
-        return APadrao;
-    }
-    return static_cast<int>(std::clamp(v,
-                                       static_cast<double>(std::numeric_limits<int>::min()),
-                                       static_cast<double>(std::numeric_limits<int>::max())));
-}
-
-// A till number as the quick-call windows allow it: a whole number of at
-// most three digits.
-int LerCaixa(const TJson& ADados) {
-    auto it = ADados.find("caixa");
-    if (it == ADados.end() || it->is_null()) {
-        return 1;
-    }
-    if (!it->is_number()) {
-        TipoErrado("caixa", "um número");
-    }
-    const double v = it->get<double>();
-    if (!std::isfinite(v) || v != std::floor(v) || v < 0 || v > kMaxCaixa) {
-        throw TErroComando("O número do caixa deve ser um número inteiro de 0 a 999.");
-    }
-    return static_cast<int>(v);
-}
-
-}  // namespace
-
 TErroComando::TErroComando(const std::string& AMensagem) : std::runtime_error(AMensagem) {}
 
-std::string TPrograma::ExecutarComando(const std::string& AAcao, const TJson& ADados) {
-    VERIFICAR_OU(FDono.NaThreadDona()) {
-        return {};
-    }
-    if (AAcao == "estado") {
-        return MontarEstado(LerBooleano(ADados, "completo", false), std::string());
-    }
-    if (AAcao != "comando") {
-        return {};
-    }
-    const std::string acao = LerTexto(ADados, "acao");
-    GravarLog("COMANDO", "celular/controles rapidos: " + acao);
-    std::string mensagem;
-    if (acao == "tocar") {
-        if (EstaPausado()) {
-            Pausar();
-        } else if (FPlayer->Estado() != TEstadoPlayer::epTocando) {
-            if (FMusicas.empty()) {
-                throw TErroComando("Nenhuma música configurada no programa.");
-            }
-            TocarProxima();
-        }
-    } else if (acao == "pausar") {
-        if (FPlayer->Estado() == TEstadoPlayer::epTocando ||
-            (FNoticiasNoAr && !FPausadoNasNoticias)) {
-            Pausar();
-        }
-    } else if (acao == "proxima") {
-        if (FMusicas.empty()) {
-            throw TErroComando("Nenhuma música configurada no programa.");
-        }
-        Proxima();
-        // The reply shows the new item: its times, not those the last tick
-        // read from the item before (news keep the zeros they start with).
-        if (!FNoticiasNoAr) {
-            FDuracao = FPlayer->Duracao();
-            FPosicao = FPlayer->Posicao();
-        }
-    } else if (acao == "parar") {
-        Parar();
-    } else if (acao == "volume") {
-        DefinirVolumeGeral(LerInteiroJson(ADados, "valor", FVolumeGeral));
-    } else if (acao == "horacerta") {
-        const TDataHora d = DecodificarDataHora(Agora());
-        if (!AnunciarHoraCerta(d.Hora, d.Minuto, TOrigemFala::ofPessoa)) {
-            throw TErroComando(kErroFilaCheia);
-        }
-    } else if (acao == "falar") {
-        const std::string texto = Aparar(PrimeirosCaracteres(LerTexto(ADados, "texto"), 500));
-        if (texto.empty()) {
-            throw TErroComando("Digite o que o locutor vai falar.");
-        }
-        if (!FLocutor->Anunciar(texto, TTipoFala::tfChamada)) {
-            throw TErroComando(kErroFilaCheia);
-        }
-    } else if (acao == "chamada") {
-        const auto modelos = CarregarChamadas();
-        const int indice = LerInteiroJson(ADados, "indice", -1);
-        if (indice < 0 || indice >= static_cast<int>(modelos.size())) {
-            throw TErroComando("Escolha uma chamada.");
-        }
-        TCamposChamada campos;
-        campos.Caixa = LerCaixa(ADados);
-        campos.Nome = LerTexto(ADados, "nome");
-        campos.Setor = LerTexto(ADados, "setor");
-        campos.Placa = LerTexto(ADados, "placa");
-        campos.Item = LerTexto(ADados, "item");
-        const bool repetir = LerBooleano(ADados, "repetir", false);
-        const TChamadaMontada chamada = MontarChamada(modelos[static_cast<std::size_t>(indice)],
-                                                      campos,
-                                                      FConfig->NomeEmpresa,
-                                                      FConfig->GeneroEmpresa);
-        if (!chamada.Faltando.empty()) {
-            throw TErroComando("Preencha: " + chamada.Faltando + ".");
-        }
-        // Both or neither: half of a repeated call is not what was asked for.
-        if (!FLocutor->Cabe(repetir ? 2 : 1)) {
-            throw TErroComando(kErroFilaCheia);
-        }
-        FLocutor->Anunciar(chamada.Texto, TTipoFala::tfChamada);
-        if (repetir) {
-            FLocutor->Anunciar(chamada.Texto, TTipoFala::tfChamada);
-        }
-        mensagem = "Chamada enviada ao locutor.";
-    } else if (acao == "calar") {
-        // Staff stopping a wrong text: what is said now and what waits.
-        FLocutor->Cancelar();
-    } else {
-        throw TErroComando("Comando desconhecido.");
-    }
-    return MontarEstado(false, mensagem);
-}
-
-std::string TPrograma::MontarEstado(bool ACompleto, const std::string& AMensagem) {
-    TJson e = TJson::object();
-    std::string situacao = "parado";
+TEstadoControle TPrograma::Estado() const {
+    TEstadoControle e;
     if (EstaPausado()) {
-        situacao = "pausado";
+        e.Situacao = "pausado";
     } else if (FEmReproducao && (FPlayer->Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr)) {
-        situacao = "tocando";
+        e.Situacao = "tocando";
     }
-    std::string tipo = "musica";
     if (FNoticiasNoAr) {
-        tipo = "noticias";
+        e.Tipo = "noticias";
     } else if (FTocandoVinheta) {
-        tipo = "vinheta";
+        e.Tipo = "vinheta";
     } else if (FTocandoPropaganda) {
-        tipo = "propaganda";
+        e.Tipo = "propaganda";
     }
-    const bool parado = situacao == "parado";
-    e["situacao"] = situacao;
-    e["tipo"] = tipo;
-    e["faixa"] = parado ? std::string() : FTitulo;
-    e["posicao"] = FPosicao;
-    e["duracao"] = FDuracao;
-    e["volume"] = FVolumeGeral;
-    e["locutor"] = FLocutor->TextoAtual();
-    e["aseguir"] = FTextosStatus[3];
-    e["info"] = parado ? std::string() : FInfo;
-    e["silencios"] = FSilencios;
-    if (!AMensagem.empty()) {
-        e["mensagem"] = AMensagem;
-    }
+    e.Faixa = FTitulo;
+    e.Posicao = FPosicao;
+    e.Duracao = FDuracao;
+    e.Volume = FVolumeGeral;
+    e.Locutor = FLocutor->TextoAtual();
+    e.ErroLocutor = FLocutor->UltimoErro();
+    e.ASeguir = FTextosStatus[3];
+    e.Info = FInfo;
+    e.Silencios = FSilencios;
     if (FSalvamento->Falhou()) {
-        e["aviso"] = "As configurações não puderam ser salvas (" + FSalvamento->Erro() +
-                     "). O programa tenta de novo a cada minuto.";
+        e.Aviso = "As configurações não puderam ser salvas (" + FSalvamento->Erro() +
+                  "). O programa tenta de novo a cada minuto.";
     }
-    if (ACompleto) {
-        e["chamadas"] = CarregarChamadas();
-    }
-    // Names read from disk may hold bytes that are not UTF-8: replaced, not fatal.
-    return e.dump(-1, ' ', false, TJson::error_handler_t::replace);
+    e.EmReproducao = FEmReproducao;
+    return e;
 }
 
 void TPrograma::AtualizarControleRemoto() {
@@ -246,9 +73,93 @@ bool TPrograma::GerarPinSeFaltar() {
     return true;
 }
 
-void TPrograma::AplicarConfiguracoesSalvas() {
-    // The dialog wrote the whole file: whatever failed before is saved now.
+std::vector<TProblemaConfig> TPrograma::Validar(const TConfiguracoes& ANovo) const {
+    std::vector<TProblemaConfig> problemas;
+    const auto pastaExiste = [](const std::string& ACaminho) {
+        std::error_code erro;
+        return !ACaminho.empty() && std::filesystem::is_directory(ACaminho, erro);
+    };
+    if (!pastaExiste(ANovo.PastaMusicas)) {
+        problemas.push_back({"musicas", "PastaMusicas", "A pasta de músicas não existe."});
+    }
+    if (!ANovo.PastaPropagandas.empty() && !pastaExiste(ANovo.PastaPropagandas)) {
+        problemas.push_back({"musicas", "PastaPropagandas", "A pasta de propagandas não existe."});
+    }
+    if (ANovo.AvisoFechamento && ANovo.MinutoFechamento() < 0) {
+        problemas.push_back({"locutor",
+                             "HorarioFechamento",
+                             "Informe o horário de fechamento no formato HH:MM (ex.: 18:00)."});
+    }
+    // A port another program holds would only fail later, in the status bar.
+    if (ANovo.CelularAtivo && ANovo.CelularPorta != PortaCelular() &&
+        PortaEmUso(ANovo.CelularPorta)) {
+        problemas.push_back({"celular",
+                             "CelularPorta",
+                             "A porta " + std::to_string(ANovo.CelularPorta) +
+                                 " já está em uso por outro programa. Escolha outra porta para "
+                                 "o controle pelo celular."});
+    }
+    return problemas;
+}
+
+TMudancasConfig TPrograma::Aplicar(const TConfiguracoes& ANovo) {
+    TConfiguracoes novo = ANovo;
+    TMudancasConfig m;
+    // A volume the caller left as stored is the live one, which reaches the
+    // disk on its own delay.
+    m.Volume = novo.Volume != FConfig->Volume;
+    if (!m.Volume) {
+        novo.Volume = FVolumeGeral;
+    }
+    m.Widget = novo.WidgetX != FConfig->WidgetX || novo.WidgetY != FConfig->WidgetY ||
+               novo.WidgetPorCima != FConfig->WidgetPorCima ||
+               novo.WidgetNaBandeja != FConfig->WidgetNaBandeja;
+    m.Aparencia = novo.Tema != FConfig->Tema;
+    m.Celular = novo.CelularAtivo != FConfig->CelularAtivo ||
+                novo.CelularPorta != FConfig->CelularPorta ||
+                novo.CelularPin != FConfig->CelularPin;
+    TConfiguracoes resto = novo;
+    resto.Volume = FConfig->Volume;
+    resto.WidgetX = FConfig->WidgetX;
+    resto.WidgetY = FConfig->WidgetY;
+    resto.WidgetPorCima = FConfig->WidgetPorCima;
+    resto.WidgetNaBandeja = FConfig->WidgetNaBandeja;
+    resto.Tema = FConfig->Tema;
+    resto.CelularAtivo = FConfig->CelularAtivo;
+    resto.CelularPorta = FConfig->CelularPorta;
+    resto.CelularPin = FConfig->CelularPin;
+    m.Programacao = !(resto == *FConfig);
+    // Written from the copy: a failed write leaves everything as it was.
+    try {
+        novo.Salvar();
+    } catch (const std::exception& e) {
+        GravarLog("ERRO", std::string("configuracoes nao salvas: ") + e.what());
+        throw TErroComando("Não foi possível salvar as configurações (" + std::string(e.what()) +
+                           "). Nada foi alterado; confira o espaço em disco e a permissão da "
+                           "pasta " +
+                           PastaDados() + " e tente de novo.");
+    }
+    *FConfig = novo;
+    // The whole file was written: whatever failed before is saved now.
     FSalvamento->TentarSePendente();
+    if (m.Volume) {
+        FVolumePendente = false;
+        FVolumeGeral = std::clamp(novo.Volume, 0, 100);
+    }
+    if (m.Programacao) {
+        AplicarProgramacao();
+    } else if (m.Celular) {
+        FControle->Parar();
+        AtualizarControleRemoto();
+    }
+    return m;
+}
+
+int TPrograma::PortaCelular() const {
+    return FControle && FControle->Ativo() ? FControle->Porta() : 0;
+}
+
+void TPrograma::AplicarProgramacao() {
     GravarLogFmt("CONFIG",
                  "configuracoes salvas | propagandas a cada %d | noticias: %s a cada %d | "
                  "transicao %d s",
@@ -268,7 +179,7 @@ void TPrograma::AplicarConfiguracoesSalvas() {
     FAgendaNoticias->AtualizarNoticias();
 }
 
-std::string TPrograma::MusicaAtualParaConfig() {
+std::string TPrograma::MusicaAtualParaConfig() const {
     if (FPlayer == nullptr || FTocandoPropaganda || FTocandoVinheta || FNoticiasNoAr ||
         FIndiceMusica < 0 || FIndiceMusica >= static_cast<int>(FMusicas.size())) {
         return {};

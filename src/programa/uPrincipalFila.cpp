@@ -342,7 +342,8 @@ void TPrograma::SelecionarLinha(int ALinha) {
     FVisao.AtualizarLista();
 }
 
-void TPrograma::DuploCliqueNaLista() {
+void TPrograma::TocarLinha(int ALinha) {
+    SelecionarLinha(ALinha);
     if (FLinhaSelecionada < 0) {
         return;
     }

@@ -112,4 +112,26 @@ void TPrograma::FalarAgora(const std::string& ATexto) {
     }
 }
 
+void TPrograma::Chamar(const std::string& ATexto, bool ARepetir) {
+    // Both or neither: half of a repeated call is not what was asked for.
+    if (!FLocutor->Cabe(ARepetir ? 2 : 1)) {
+        throw TErroComando(kErroFilaCheia);
+    }
+    FLocutor->Anunciar(ATexto, TTipoFala::tfChamada);
+    if (ARepetir) {
+        FLocutor->Anunciar(ATexto, TTipoFala::tfChamada);
+    }
+}
+
+void TPrograma::HoraCerta() {
+    const TDataHora d = DecodificarDataHora(Agora());
+    if (!AnunciarHoraCerta(d.Hora, d.Minuto, TOrigemFala::ofPessoa)) {
+        throw TErroComando(kErroFilaCheia);
+    }
+}
+
+void TPrograma::CalarLocutor() {
+    FLocutor->Cancelar();
+}
+
 }  // namespace ljsn

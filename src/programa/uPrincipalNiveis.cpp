@@ -175,7 +175,7 @@ void TPrograma::GanhoMedido(const std::string& AArquivo, double ALoudness) {
     }
 }
 
-void TPrograma::PosicionarAtual(std::int32_t AMs) {
+void TPrograma::Posicionar(std::int32_t AMs) {
     if (FNoticiasNoAr || FPlayer->Estado() == TEstadoPlayer::epParado) {
         return;
     }
@@ -184,11 +184,11 @@ void TPrograma::PosicionarAtual(std::int32_t AMs) {
     FVisao.MostrarTempos(FPosicao, FDuracao);
 }
 
-bool TPrograma::EstaPausado() {
+bool TPrograma::EstaPausado() const {
     return FPlayer->Estado() == TEstadoPlayer::epPausado || FPausadoNasNoticias;
 }
 
-bool TPrograma::EstaTocando() {
+bool TPrograma::EstaTocando() const {
     return FEmReproducao && !EstaPausado();
 }
 
@@ -219,6 +219,17 @@ void TPrograma::Tocar() {
     if (FLinhaSelecionada >= 0) {
         TocarMusica(FLinhaSelecionada);
     } else {
+        TocarProxima();
+    }
+}
+
+void TPrograma::Retomar() {
+    if (EstaPausado()) {
+        Pausar();
+    } else if (FPlayer->Estado() != TEstadoPlayer::epTocando) {
+        if (FMusicas.empty()) {
+            throw TErroComando("Nenhuma música configurada no programa.");
+        }
         TocarProxima();
     }
 }
@@ -292,6 +303,16 @@ void TPrograma::Parar() {
 }
 
 void TPrograma::Proxima() {
+    ProximoItem();
+    // Whoever asked sees the new item at once: its times, not those the last
+    // tick read from the item before (news keep the zeros they start with).
+    if (!FNoticiasNoAr) {
+        FDuracao = FPlayer->Duracao();
+        FPosicao = FPlayer->Posicao();
+    }
+}
+
+void TPrograma::ProximoItem() {
     EncerrarSaida();
     FEntradaMs = 0;
     if (FNoticiasNoAr || FPausadoNasNoticias) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 
 namespace {
 
@@ -38,12 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ATa
         dados = TJson::object();
     }
     try {
-        (void)a.Programa->ExecutarComando("comando", dados);
+        (void)ExecutarComando(*a.Programa, "comando", dados);
     } catch (const TErroComando&) {
         // Refused with a message for the phone.
     }
     a.Avancar(300);
-    const std::string estado = a.Programa->ExecutarComando("estado", TJson{{"completo", true}});
+    const std::string estado = ExecutarComando(*a.Programa, "estado", TJson{{"completo", true}});
     if (!TJson::accept(estado)) {
         std::abort();
     }

@@ -52,8 +52,12 @@ class Chamadas : public testing::Test {
     TfrmChamadas& Abrir(const std::string& AEmpresa = "Mercado Central",
                         TGeneroEmpresa AGenero = TGeneroEmpresa::geMasculino) {
         TfrmChamadas* d = TfrmChamadas::Mostrar(
-            FDono.get(), AEmpresa, AGenero, [this](const std::string& ATexto) {
+            FDono.get(), AEmpresa, AGenero, [this](const std::string& ATexto, bool ARepetir) {
+                // As the programme queues it: the text, twice when repeated.
                 Falados.push_back(ATexto);
+                if (ARepetir) {
+                    Falados.push_back(ATexto);
+                }
             });
         return *d;
     }

@@ -94,19 +94,11 @@ class Config : public testing::Test {
         ::unsetenv("XDG_CONFIG_HOME");
     }
     TDependenciasConfig Dep() {
-        return TDependenciasConfig{A.Voz,
-                                   A.Relogio,
-                                   A.Dispositivo,
-                                   {},
-                                   "/teste/lojasonorante",
-                                   0,
-                                   Cidade,
-                                   Clima,
-                                   Noticias};
+        return TDependenciasConfig{
+            A.Voz, A.Relogio, A.Dispositivo, {}, "/teste/lojasonorante", Cidade, Clima, Noticias};
     }
     TfrmConfig& Abrir(const std::string& AMusica = {}, double ALoudness = -999) {
-        FDialogo =
-            std::make_unique<TfrmConfig>(nullptr, A.Programa->Config(), AMusica, ALoudness, Dep());
+        FDialogo = std::make_unique<TfrmConfig>(nullptr, *A.Programa, AMusica, ALoudness, Dep());
         FDialogo->DefinirAvisos([this](const QString& ATexto) { Avisos.push_back(ATexto); });
         return *FDialogo;
     }
@@ -384,14 +376,17 @@ TEST_F(Config, PortaOcupada) {
     C<QCheckBox>("chkCelular")->setChecked(false);
     EXPECT_TRUE(FDialogo->Validar());
     // The port our own server holds is no conflict.
-    C<QCheckBox>("chkCelular")->setChecked(true);
-    auto dep = Dep();
-    dep.PortaPropria = porta;
-    FDialogo = std::make_unique<TfrmConfig>(nullptr, A.Programa->Config(), "", -999, dep);
+    ::close(s);
+    TConfiguracoes comCelular = A.Programa->Config();
+    comCelular.CelularAtivo = true;
+    comCelular.CelularPorta = porta;
+    comCelular.CelularPin = "123456";
+    A.Programa->Aplicar(comCelular);
+    ASSERT_EQ(A.Programa->PortaCelular(), porta);
+    FDialogo = std::make_unique<TfrmConfig>(nullptr, *A.Programa, "", -999, Dep());
     C<QCheckBox>("chkCelular")->setChecked(true);
     C<QSpinBox>("spnPorta")->setValue(porta);
     EXPECT_TRUE(FDialogo->Validar());
-    ::close(s);
 }
 
 // A write that fails says so, keeps the dialog open with the edits, and
@@ -506,7 +501,7 @@ TEST_F(Config, BuscaDeCidadeReal) {
     auto dep = Dep();
     dep.BuscarCidade = nullptr;
     dep.ObterClima = nullptr;
-    FDialogo = std::make_unique<TfrmConfig>(nullptr, A.Programa->Config(), "", -999, dep);
+    FDialogo = std::make_unique<TfrmConfig>(nullptr, *A.Programa, "", -999, dep);
     C<QLineEdit>("edtCidade")->setText("Campinas");
     FDialogo->BuscarCidadeAgora();
     Esperar();
@@ -717,11 +712,11 @@ TEST(ConfigNaJanela, SalvarAplicaTudo) {
         c.DatasAtivas = "";
         c.TocarAoIniciar = true;
     });
-    auto janela = std::make_unique<TfrmPrincipal>(
-        TfrmPrincipal::TDependencias{A.Relogio, A.Fila, A.Dispositivo, A.Voz, {}},
-        TOpcoesPrograma{});
+    TPrograma* programa = nullptr;
+    auto janela =
+        std::make_unique<TfrmPrincipal>(DependenciasJanela(A, programa), TOpcoesPrograma{});
     janela->Iniciar(false);
-    A.EsperarListas(&janela->Programa());
+    A.EsperarListas(programa);
     auto avancar = [&](int AMs) {
         for (int t = 0; t < AMs; t += 100) {
             A.Relogio.Avancar(100);
@@ -730,7 +725,7 @@ TEST(ConfigNaJanela, SalvarAplicaTudo) {
         }
     };
     avancar(500);
-    TPrograma& p = janela->Programa();
+    TPrograma& p = *programa;
     ASSERT_TRUE(p.EmReproducao());
     ASSERT_EQ(p.Musicas().size(), 3u);
 

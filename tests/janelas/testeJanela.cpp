@@ -52,11 +52,10 @@ class Janela : public testing::Test {
                 AConfig(c);
             }
         });
-        FJanela = std::make_unique<TfrmPrincipal>(
-            TfrmPrincipal::TDependencias{A.Relogio, A.Fila, A.Dispositivo, A.Voz, {}},
-            TOpcoesPrograma{});
+        FJanela =
+            std::make_unique<TfrmPrincipal>(DependenciasJanela(A, FPrograma), TOpcoesPrograma{});
         FJanela->Iniciar(false);
-        A.EsperarListas(&FJanela->Programa());
+        A.EsperarListas(FPrograma);
         return *FJanela;
     }
     // Fake time passes; the window's tick runs as its timer would.
@@ -82,6 +81,8 @@ class Janela : public testing::Test {
         ASSERT_TRUE(imagem.save(QString::fromStdString(Artefatos() + ANome)));
     }
     TAmbienteProgramacao A;
+    TPrograma* FPrograma = nullptr;  // the window's
+    TPrograma& Prog() { return *FPrograma; }
     std::unique_ptr<TfrmPrincipal> FJanela;
 };
 
@@ -225,23 +226,23 @@ TEST_F(Janela, TextosPorEstado) {
     A.CriarArquivos("propagandas", {"Oferta da semana.wav"}, 2000);
     TfrmPrincipal& j = Criar([](TConfiguracoes& c) { c.MusicasEntrePropagandas = 1; });
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  PARADO");
-    j.Programa().Tocar();
+    Prog().Tocar();
     Avancar(1500);
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  TOCANDO AGORA");
     EXPECT_EQ(j.TextoTitulo().toStdString(), "01 Abertura");
     EXPECT_EQ(j.TextoTempo().toStdString(), "0:01");
     EXPECT_EQ(j.TextoDuracao().toStdString(), "0:03");
     EXPECT_EQ(j.Bandeja()->toolTip().toStdString(), "Loja Sonorante - 01 Abertura");
-    j.Programa().Pausar();
+    Prog().Pausar();
     Avancar(100);
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  PAUSADO");
     EXPECT_EQ(j.Bandeja()->toolTip().toStdString(), "Loja Sonorante - pausado");
-    j.Programa().Pausar();
+    Prog().Pausar();
     Avancar(2000);
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  PROPAGANDA");
     EXPECT_EQ(j.CaixaCapa().GlifoAtual(), kGlifoPropaganda);
     Foto("janela-escura-intervalo.png");
-    j.Programa().Parar();
+    Prog().Parar();
     Avancar(100);
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  PARADO");
     EXPECT_EQ(j.TextoTitulo().toStdString(), "Pronto para tocar");
@@ -255,7 +256,7 @@ TEST_F(Janela, DicaDaBandejaTem120Caracteres) {
     const std::string longo(200, 'x');
     A.CriarArquivos("musicas", {longo + ".wav"}, 3000);
     TfrmPrincipal& j = Criar();
-    j.Programa().Tocar();
+    Prog().Tocar();
     Avancar(100);
     EXPECT_EQ(j.Bandeja()->toolTip().size(), 120);
     EXPECT_TRUE(j.Bandeja()->toolTip().startsWith(QStringLiteral("Loja Sonorante - xxx")));
@@ -271,10 +272,10 @@ TEST_F(Janela, SufixoDoVolumeAutomatico) {
     });
     // Measured on the worker before the first song starts.
     ASSERT_TRUE(A.EsperarAte([&] {
-        return j.Programa().VolumeAuto().Medida(A.Pasta("musicas/1 referencia.wav")) &&
-               j.Programa().VolumeAuto().Medida(A.Pasta("musicas/2 alta.wav"));
+        return Prog().VolumeAuto().Medida(A.Pasta("musicas/1 referencia.wav")) &&
+               Prog().VolumeAuto().Medida(A.Pasta("musicas/2 alta.wav"));
     }));
-    j.Programa().Tocar();
+    Prog().Tocar();
     Avancar(100);
     EXPECT_EQ(j.TextoTipo().toStdString(), "●  TOCANDO AGORA   ·   VOLUME AUTO: REFERÊNCIA");
     Avancar(3000);
@@ -306,7 +307,7 @@ TEST_F(Janela, Disposicao) {
     ASSERT_LT(estreito.size(), 5u);
     EXPECT_EQ(estreito.front().first.toStdString().rfind("Músicas: 1", 0), 0u);
     EXPECT_NE(j.BarraStatus().toolTip().toStdString().find("Mensagens: 3"), std::string::npos);
-    j.Programa().Tocar();
+    Prog().Tocar();
     Avancar(500);
     Foto("janela-estreita.png");
 }
@@ -315,12 +316,12 @@ TEST_F(Janela, Disposicao) {
 TEST_F(Janela, CliqueNaBarraPosiciona) {
     A.CriarArquivos("musicas", {"01 Longa.wav"}, 60000);
     TfrmPrincipal& j = Criar();
-    j.Programa().Tocar();
+    Prog().Tocar();
     Avancar(1000);
     TBarraProgresso& barra = j.BarraProgresso();
     QTest::mouseClick(&barra, Qt::LeftButton, {}, QPoint(barra.width() / 2, 10));
     Avancar(100);
-    EXPECT_NEAR(j.Programa().Posicao(), 30000, 400);
+    EXPECT_NEAR(Prog().Posicao(), 30000, 400);
     EXPECT_EQ(j.TextoTempo().toStdString(), "0:30");
 }
 
@@ -364,13 +365,13 @@ TEST_F(Janela, CapaDaMusicaEOTemaClaro) {
                  "comment=Cover (front)",
                  pasta + "/01 Manhã.mp3"});
     TfrmPrincipal& j = Criar();
-    j.Programa().Tocar();
+    Prog().Tocar();
     ASSERT_TRUE(EsperarQt([&] { return !j.CaixaCapa().Capa().isNull(); }));
     EXPECT_EQ(j.CaixaCapa().Capa().size(), QSize(512, 256));
     EXPECT_EQ(j.TextoInfo().toStdString(), "Manhã de Sol  ·  Banda da Praça  ·  Verão  ·  2024");
     Avancar(1000);
     Foto("janela-escura-capa.png");
-    j.Programa().Config().Tema = "Windows10";
+    Prog().Config().Tema = "Windows10";
     j.AplicarTemaEscolhido();
     QApplication::processEvents();
     Foto("janela-clara-capa.png");
@@ -388,7 +389,7 @@ TEST_F(Janela, FecharSemBandejaMinimiza) {
     EXPECT_TRUE(j.isVisible());
     EXPECT_TRUE(j.isMinimized());
     EXPECT_FALSE(j.AvisouBandeja());
-    j.Programa().Config().FecharParaBandeja = false;
+    Prog().Config().FecharParaBandeja = false;
     j.showNormal();
     EXPECT_TRUE(j.close());
     EXPECT_FALSE(j.isVisible());

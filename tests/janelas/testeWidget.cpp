@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEnterEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -661,11 +663,10 @@ class Hospedagem : public testing::Test {
                 AConfig(c);
             }
         });
-        FJanela = std::make_unique<TfrmPrincipal>(
-            TfrmPrincipal::TDependencias{A.Relogio, A.Fila, A.Dispositivo, A.Voz, {}},
-            TOpcoesPrograma{});
+        FJanela =
+            std::make_unique<TfrmPrincipal>(DependenciasJanela(A, FPrograma), TOpcoesPrograma{});
         FJanela->Iniciar(false);
-        A.EsperarListas(&FJanela->Programa());
+        A.EsperarListas(FPrograma);
         return *FJanela;
     }
     void Avancar(int AMs) {
@@ -677,6 +678,8 @@ class Hospedagem : public testing::Test {
         QApplication::processEvents();
     }
     TAmbienteProgramacao A;
+    TPrograma* FPrograma = nullptr;  // the window's
+    TPrograma& Prog() { return *FPrograma; }
     std::unique_ptr<TfrmPrincipal> FJanela;
 };
 
@@ -706,8 +709,8 @@ TEST_F(Hospedagem, BandejaEJanela) {
     j.MostrarJanela();
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(j.ItemWidget()->isChecked());
-    EXPECT_EQ(j.Programa().Config().WidgetX, 200);
-    EXPECT_EQ(j.Programa().Config().WidgetY, 150);
+    EXPECT_EQ(Prog().Config().WidgetX, 200);
+    EXPECT_EQ(Prog().Config().WidgetY, 150);
 
     j.ItemWidget()->trigger();
     EXPECT_TRUE(w.isVisible());
@@ -723,12 +726,12 @@ TEST_F(Hospedagem, BandejaEJanela) {
     // Its own buttons: the pin goes to the settings, close stores the place,
     // open brings the main window back.
     QTest::mouseClick(w.Fixar(), Qt::LeftButton, {}, QPoint(17, 17));
-    EXPECT_TRUE(j.Programa().Config().WidgetPorCima);
+    EXPECT_TRUE(Prog().Config().WidgetPorCima);
     w.move(230, 170);
     QTest::mouseClick(w.Fechar(), Qt::LeftButton, {}, QPoint(17, 17));
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(j.ItemWidget()->isChecked());
-    EXPECT_EQ(j.Programa().Config().WidgetX, 230);
+    EXPECT_EQ(Prog().Config().WidgetX, 230);
     j.OcultarNaBandeja();
     EXPECT_TRUE(w.isVisible());
     QTest::mouseClick(w.Abrir(), Qt::LeftButton, {}, QPoint(17, 17));
@@ -755,7 +758,7 @@ TEST_F(Hospedagem, WidgetNaBandejaDesligado) {
               QPoint(a.x() + a.width() - 320 - 16, a.y() + a.height() - 398 - 16));
     j.AplicarWidgetAposConfig();
     EXPECT_FALSE(j.Widget()->isVisible());
-    j.Programa().Config().WidgetNaBandeja = true;
+    Prog().Config().WidgetNaBandeja = true;
     j.AlternarWidget();
     j.AplicarWidgetAposConfig();
     EXPECT_TRUE(j.Widget()->isVisible());
@@ -783,9 +786,9 @@ TEST_F(Hospedagem, WidgetNoProgramaReal) {
     EXPECT_EQ(w.Chamada()->count(), 13);
     EXPECT_EQ(w.Chamada()->itemText(0).toStdString(),
               "Gerente, por favor, comparecer ao caixa (nº).");
-    EXPECT_EQ(w.Volume()->value(), j.Programa().VolumeGeral());
+    EXPECT_EQ(w.Volume()->value(), Prog().Volume());
     w.Volume()->setValue(35);
-    EXPECT_EQ(j.Programa().VolumeGeral(), 35);
+    EXPECT_EQ(Prog().Volume(), 35);
 
     QTest::mouseClick(w.Proxima(), Qt::LeftButton);
     EXPECT_EQ(w.Aviso()->text().toStdString(), "Nenhuma música configurada no programa.");
@@ -814,8 +817,8 @@ TEST_F(Hospedagem, WidgetNoProgramaReal) {
     EXPECT_LT(frase, chamada);
 
     A.CriarArquivos("musicas", {"01 Abertura.wav"}, 60000);
-    j.Programa().RecarregarListas();
-    A.EsperarListas(&j.Programa());
+    Prog().RecarregarListas();
+    A.EsperarListas(&Prog());
     QTest::mouseClick(w.Tocar(), Qt::LeftButton);
     Avancar(1000);
     w.PassoTimer();
@@ -841,6 +844,32 @@ TEST_F(Hospedagem, ChamadasPelaJanela) {
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->parentWidget(), &j);
     d->Executar();
-    EXPECT_EQ(j.Programa().Locutor().NaFila(), 2u);
+    EXPECT_EQ(Prog().Locutor().NaFila(), 2u);
     EXPECT_EQ(TfrmChamadas::Mostrar(&j, "", TGeneroEmpresa::geFeminino, {}), d);
+}
+
+// A repeated call from the quick-calls window with one free place in the
+// announcer's queue: neither half is queued, and the window says why, as the
+// phone does.
+TEST_F(Hospedagem, ChamadaRepetidaSemLugarNaoFalaMetade) {
+    TfrmPrincipal& j = Criar();
+    for (std::size_t i = 0; i + 1 < TLocutor::kMaxFila; ++i) {
+        Prog().FalarAgora("aviso " + std::to_string(i));
+    }
+    ASSERT_EQ(Prog().Locutor().NaFila(), TLocutor::kMaxFila - 1);
+    j.ExecutarAcaoRemota(4);
+    TfrmChamadas* d = TfrmChamadas::Atual();
+    ASSERT_NE(d, nullptr);
+    ASSERT_TRUE(d->Repetir()->isChecked());
+    d->Executar();
+    EXPECT_EQ(Prog().Locutor().NaFila(), TLocutor::kMaxFila - 1);
+    QApplication::processEvents();
+    auto* caixa = j.findChild<QMessageBox*>();
+    ASSERT_NE(caixa, nullptr);
+    EXPECT_EQ(caixa->text().toStdString(), kErroFilaCheia);
+    caixa->close();
+    // Said once, it fits.
+    d->Repetir()->setChecked(false);
+    d->Executar();
+    EXPECT_EQ(Prog().Locutor().NaFila(), TLocutor::kMaxFila);
 }

@@ -2,7 +2,12 @@
 
 #include <QApplication>
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "janelas/uFrmPrincipal.h"
+#include "programa/uAmbienteProgramacao.h"
+#include "programa/uPrincipal.h"
 
 namespace ljsn::teste {
 
@@ -20,6 +25,27 @@ inline void GarantirAplicacao() {
 inline std::string Artefatos() {
     std::filesystem::create_directories(LJSN_ARTEFATOS);
     return std::string(LJSN_ARTEFATOS) + "/";
+}
+
+// The main window's dependencies over the test's fakes. The programme it
+// makes is kept in AFeito, for the checks that look inside it.
+inline TfrmPrincipal::TDependencias DependenciasJanela(TAmbienteProgramacao& AAmbiente,
+                                                       TPrograma*& AFeito) {
+    return {AAmbiente.Relogio,
+            AAmbiente.Fila,
+            AAmbiente.Dispositivo,
+            AAmbiente.Voz,
+            {},
+            [&AAmbiente, &AFeito](IVisao& AVisao, TOpcoesPrograma AOpcoes) {
+                auto programa = std::make_unique<TPrograma>(AAmbiente.Relogio,
+                                                            AAmbiente.Fila,
+                                                            AVisao,
+                                                            AAmbiente.Dispositivo,
+                                                            AAmbiente.Voz,
+                                                            std::move(AOpcoes));
+                AFeito = programa.get();
+                return std::unique_ptr<IControle>(std::move(programa));
+            }};
 }
 
 }  // namespace ljsn::teste

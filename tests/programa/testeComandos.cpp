@@ -3,6 +3,7 @@
 
 #include "falas/uChamadas.h"
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -24,11 +25,11 @@ class Comandos : public testing::Test {
         A.Voz.Roteiro.MsFixos = 100000;  // speech stays on air during a test
     }
     TJson Comando(const TJson& ADados) {
-        return TJson::parse(A.Programa->ExecutarComando("comando", ADados));
+        return TJson::parse(ExecutarComando(*A.Programa, "comando", ADados));
     }
     std::string Erro(const TJson& ADados) {
         try {
-            A.Programa->ExecutarComando("comando", ADados);
+            ExecutarComando(*A.Programa, "comando", ADados);
         } catch (const std::exception& e) {
             return e.what();
         }
@@ -42,7 +43,7 @@ class Comandos : public testing::Test {
 // The state report: its members in order, and the optional two.
 TEST_F(Comandos, EstadoNaOrdem) {
     TPrograma& p = A.Criar();
-    const TJson e = TJson::parse(p.ExecutarComando("estado", TJson::object()));
+    const TJson e = TJson::parse(ExecutarComando(p, "estado", TJson::object()));
     std::vector<std::string> chaves;
     for (const auto& [k, v] : e.items()) {
         chaves.push_back(k);
@@ -61,10 +62,10 @@ TEST_F(Comandos, EstadoNaOrdem) {
     EXPECT_EQ(e["situacao"], "parado");
     EXPECT_EQ(e["faixa"], "");
     EXPECT_EQ(e["aseguir"], "Propaganda em 3 músicas");
-    const TJson completo = TJson::parse(p.ExecutarComando("estado", TJson{{"completo", true}}));
+    const TJson completo = TJson::parse(ExecutarComando(p, "estado", TJson{{"completo", true}}));
     EXPECT_EQ(completo["chamadas"].size(), 13u);
     EXPECT_EQ(completo.back().size(), 13u);  // "chamadas" comes last
-    EXPECT_EQ(p.ExecutarComando("outra", TJson::object()), "");
+    EXPECT_EQ(ExecutarComando(p, "outra", TJson::object()), "");
     EXPECT_EQ(A.LinhasDoLog("COMANDO").size(), 0u);
 }
 
@@ -123,7 +124,7 @@ TEST_F(Comandos, CamposDaChamadaLimitados) {
     const std::string falado = p.Locutor().TextoAtual();
     EXPECT_NE(falado.find(std::string(kMaxCampoChamada, 'n')), std::string::npos);
     EXPECT_EQ(falado.find(std::string(kMaxCampoChamada + 1, 'n')), std::string::npos);
-    EXPECT_LT(TJson::parse(p.ExecutarComando("estado", TJson::object())).dump().size(), 2000u);
+    EXPECT_LT(TJson::parse(ExecutarComando(p, "estado", TJson::object())).dump().size(), 2000u);
 
     const std::string recusa = "O número do caixa deve ser um número inteiro de 0 a 999.";
     struct TCaso {
@@ -181,7 +182,7 @@ TEST_F(Comandos, CalarOLocutor) {
     Comando({{"acao", "falar"}, {"texto", "texto errado"}});
     Comando({{"acao", "falar"}, {"texto", "outro na fila"}});
     A.Avancar(2500);
-    ASSERT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["locutor"],
+    ASSERT_EQ(TJson::parse(ExecutarComando(p, "estado", TJson::object()))["locutor"],
               "texto errado");
     const int paradas = A.Voz.Roteiro.Paradas;
     const TJson e = Comando({{"acao", "calar"}});
@@ -268,7 +269,7 @@ TEST_F(Comandos, ErroDoServidorNoStatus) {
     });
     TPrograma& segundo = b.Criar();
     EXPECT_FALSE(segundo.Controle().Ativo());
-    const TJson e = TJson::parse(segundo.ExecutarComando("estado", TJson::object()));
+    const TJson e = TJson::parse(ExecutarComando(segundo, "estado", TJson::object()));
     EXPECT_NE(e["aseguir"].get<std::string>().find("Não foi possível usar a porta"),
               std::string::npos);
     // Kept apart from the status texts, which the next rebuild replaces.

@@ -6,6 +6,7 @@
 #include "audio/motor/uMotor.h"
 #include "audio/motor/uSaida.h"
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -169,7 +170,7 @@ TEST_F(CruzamentoReal, SilencioEhPulado) {
                 EXPECT_NE(linhas[0].find("5 s sem som: pulando b-meio.wav"), std::string::npos)
                     << linhas[0];
                 EXPECT_EQ(p.Titulo(), "c-tom");
-                EXPECT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["silencios"],
+                EXPECT_EQ(TJson::parse(ExecutarComando(p, "estado", TJson::object()))["silencios"],
                           1);
             } else {
                 EXPECT_TRUE(linhas.empty()) << a.Log();

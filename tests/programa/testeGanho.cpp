@@ -116,8 +116,7 @@ TEST(Ganho, MedidaQueChegaDepoisEhAplicada) {
         c.ReferenciaNome = "1 referencia";
     });
     TPrograma& p = a.Criar();
-    p.SelecionarLinha(1);
-    p.DuploCliqueNaLista();
+    p.TocarLinha(1);
     ASSERT_EQ(a.Tocados().back(), "2 baixinha");
     EXPECT_EQ(p.LoudnessAtual(), -999);
     const auto& alias = a.Dispositivo.Aliases.begin()->second;

@@ -10,6 +10,7 @@
 #include "ambiente/uRede.h"
 #include "apoio/uServidorFixtures.h"
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -156,7 +157,7 @@ TEST_F(NoticiasNoPrograma, BlocoAntesDoIntervalo) {
     EXPECT_EQ(p.Titulo(), "Notícias · Agência Brasil");
     EXPECT_EQ(A.Visao.Tipo, "●  NOTÍCIAS");
     EXPECT_EQ(p.TextosStatus()[3], "Propaganda após esta música  ·  Notícias no ar");
-    const TJson estado = TJson::parse(p.ExecutarComando("estado", TJson::object()));
+    const TJson estado = TJson::parse(ExecutarComando(p, "estado", TJson::object()));
     EXPECT_EQ(estado["situacao"], "tocando");
     EXPECT_EQ(estado["tipo"], "noticias");
     EXPECT_EQ(estado["faixa"], "Notícias · Agência Brasil");
@@ -226,7 +227,7 @@ TEST_F(NoticiasNoPrograma, PausaNoBloco) {
     EXPECT_FALSE(p.NoticiasNoAr());
     EXPECT_TRUE(p.EstaPausado());
     EXPECT_FALSE(p.Locutor().Ocupado());  // the block's texts are gone
-    EXPECT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["situacao"], "pausado");
+    EXPECT_EQ(TJson::parse(ExecutarComando(p, "estado", TJson::object()))["situacao"], "pausado");
     A.Avancar(3000);
     EXPECT_EQ(A.Tocados(), (V{"m1", "m2"}));
     EXPECT_TRUE(Falas().empty());
@@ -336,9 +337,9 @@ TEST_F(NoticiasNoPrograma, FilaCheiaDeFalasNaoDerrubaNoticias) {
     p.Tocar();
     A.Avancar(1200);
     for (std::size_t i = 0; i < TLocutor::kMaxFila; ++i) {
-        p.ExecutarComando("comando", {{"acao", "falar"}, {"texto", "Aviso " + std::to_string(i)}});
+        ExecutarComando(p, "comando", {{"acao", "falar"}, {"texto", "Aviso " + std::to_string(i)}});
     }
-    EXPECT_THROW(p.ExecutarComando("comando", {{"acao", "falar"}, {"texto", "Mais um"}}),
+    EXPECT_THROW(ExecutarComando(p, "comando", {{"acao", "falar"}, {"texto", "Mais um"}}),
                  TErroComando);
     ASSERT_TRUE(AvancarAteNoticias(p, 5000));
     const V noticias = A.LinhasDoLog("NOTICIAS");

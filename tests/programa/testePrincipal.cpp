@@ -11,6 +11,7 @@
 #include "apoio/uVozFalsa.h"
 #include "comum/uTexto.h"
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 #include "programa/uPrincipal.h"
 
 using namespace ljsn;
@@ -67,7 +68,7 @@ TEST_F(Programa, IniciaEEncerraComAsLinhasDoLog) {
         EXPECT_TRUE(p->PrimeiraExecucao());
         EXPECT_EQ(FVisao.Hora, "10:00:00");
         EXPECT_EQ(FVisao.Data, "quarta-feira, 9 de dezembro de 2026");
-        p->DefinirVolumeGeral(55);
+        p->DefinirVolume(55);
     }
     const std::string log = Log();
     EXPECT_NE(log.find("[INICIO]   Loja Sonorante 1.20.0 aberto em /opt/ls/lojasonorante "
@@ -150,14 +151,14 @@ TEST(Principal, VolumeDoCelularChegaAoDisco) {
     pedido["acao"] = "volume";
     for (int v : {40, 35, 30}) {
         pedido["valor"] = v;
-        p.ExecutarComando("comando", pedido);
+        ExecutarComando(p, "comando", pedido);
         a.Avancar(500);
     }
     EXPECT_EQ(volumeNoDisco(), 80);  // the first change was 1.5 s ago
     a.Avancar(600);
     EXPECT_EQ(volumeNoDisco(), 30);
     pedido["valor"] = 20;
-    p.ExecutarComando("comando", pedido);
+    ExecutarComando(p, "comando", pedido);
     a.Avancar(1900);
     EXPECT_EQ(volumeNoDisco(), 30);
     a.Avancar(200);
@@ -180,9 +181,9 @@ TEST(Principal, SalvamentoQueFalhouEhRepetido) {
     // Even root cannot rename a file over a folder.
     std::filesystem::remove(config);
     std::filesystem::create_directory(config);
-    const auto estado = [&] { return TJson::parse(p.ExecutarComando("estado", TJson::object())); };
+    const auto estado = [&] { return TJson::parse(ExecutarComando(p, "estado", TJson::object())); };
     EXPECT_FALSE(estado().contains("aviso"));
-    p.ExecutarComando("comando", {{"acao", "volume"}, {"valor", 35}});
+    ExecutarComando(p, "comando", {{"acao", "volume"}, {"valor", 35}});
     a.Avancar(2500);
     ASSERT_TRUE(estado().contains("aviso"));
     EXPECT_NE(estado()["aviso"].get<std::string>().find("As configurações não puderam ser salvas"),
@@ -212,7 +213,7 @@ TEST(Principal, SalvamentoQueFalhouEhRepetido) {
     // The last save fails too: its error comes before "FIM", which ends the log.
     std::filesystem::remove(config);
     std::filesystem::create_directory(config);
-    p.DefinirVolumeGeral(20);
+    p.DefinirVolume(20);
     a.Programa.reset();
     const auto linhas = DividirLinhas(a.Log());
     ASSERT_FALSE(linhas.empty());

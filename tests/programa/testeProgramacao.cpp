@@ -86,8 +86,7 @@ TEST_F(Programacao, DuploCliqueDuranteIntervalo) {
     p.Tocar();
     A.Avancar(4500);  // a1 on air
     ASSERT_EQ(A.Tocados().back(), "a1");
-    p.SelecionarLinha(5);
-    p.DuploCliqueNaLista();
+    p.TocarLinha(5);
     EXPECT_TRUE(p.FilaIntervalo().empty());
     EXPECT_EQ(p.MusicasDesdePropaganda(), 1);
     A.Avancar(3000);

@@ -16,6 +16,7 @@
 #include "audio/motor/uSaida.h"
 #include "falas/uDatas.h"
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -196,7 +197,7 @@ TEST(Semana, SeteDiasDeLoja) {
     for (int d = 0; d < kDias; ++d) {
         const double dia = CodificarData(2026, 12, 21) + d;
         ate(dia + CodificarHora(8, 0, 30), 60000);  // the night, a tick a minute
-        const std::string resposta = p.ExecutarComando("comando", TJson{{"acao", "tocar"}});
+        const std::string resposta = ExecutarComando(p, "comando", TJson{{"acao", "tocar"}});
         ASSERT_TRUE(p.EmReproducao()) << "dia " << d << ": " << resposta;
         ate(dia + CodificarHora(18, 0), 100);
         // The closing sentence follows the time on the hour, then the stop.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "programa/uAmbienteProgramacao.h"
+#include "programa/uComandosJson.h"
 #include "programa/uFerramentas.h"
 
 using namespace ljsn;
@@ -73,13 +74,13 @@ TEST(TagsNoPrograma, LinhaNoEstadoENaFace) {
     EXPECT_EQ(p.Info(), "Primeira Canção  ·  Grupo Teste  ·  Disco  ·  2003");
     EXPECT_EQ(visao.Linha, p.Info());
     EXPECT_EQ(visao.Tags.Artista, "Grupo Teste");
-    const TJson estado = TJson::parse(p.ExecutarComando("estado", TJson::object()));
+    const TJson estado = TJson::parse(ExecutarComando(p, "estado", TJson::object()));
     EXPECT_EQ(estado["info"], "Primeira Canção  ·  Grupo Teste  ·  Disco  ·  2003");
 
     p.Proxima();
     ASSERT_TRUE(a.EsperarAte([&] { return p.Info() == "Outro"; }));  // the title is in the name
     p.Parar();
-    EXPECT_EQ(TJson::parse(p.ExecutarComando("estado", TJson::object()))["info"], "");
+    EXPECT_EQ(TJson::parse(ExecutarComando(p, "estado", TJson::object()))["info"], "");
     a.Programa.reset();
 }
 

@@ -24,7 +24,10 @@ class Transicoes : public testing::Test {
                 AExtra(c);
             }
         });
-        return A.Criar();
+        TPrograma& p = A.Criar();
+        // Transition lengths come from the files' lengths.
+        A.EsperarDuracoes();
+        return p;
     }
     // The ms in the last TRANSICAO line, or -1.
     int UltimaTransicao() const {
@@ -134,7 +137,7 @@ TEST_F(Transicoes, VolumeDaCategoriaSobOFator) {
     ASSERT_EQ(A.Tocados().back(), "p");
     p.AtualizarNiveis(0.2);
     EXPECT_EQ(A.Dispositivo.Alias("musica")->Volume, 160);
-    p.DefinirVolumeGeral(10);
+    p.DefinirVolume(10);
     p.AtualizarNiveis(1.0);
     EXPECT_EQ(A.Dispositivo.Alias("musica")->Volume, 800);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -125,6 +126,16 @@ class TAmbienteProgramacao {
                 return;
             }
         }
+    }
+    // Runs queued calls until the durations reader has every music's length
+    // (it reads jingles and advertisements first); a test fails when 20 s
+    // pass first.
+    void EsperarDuracoes() {
+        const bool lidas = EsperarAte([this] {
+            const auto& d = Programa->Duracoes();
+            return std::none_of(d.begin(), d.end(), [](std::int32_t AMs) { return AMs < 0; });
+        });
+        EXPECT_TRUE(lidas) << "the durations reader did not finish";
     }
     // Runs the programme for AMs of fake time, one tick per 100 ms;
     // ADepoisDoTique (rendering, measuring) runs after each tick.
