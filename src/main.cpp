@@ -23,6 +23,7 @@
 #include "comum/uTexto.h"
 #include "programa/uComandosJson.h"
 #include "programa/uFerramentas.h"
+#include "programa/uPedidosInstancia.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
 #include "programa/uTermos.h"
@@ -111,19 +112,7 @@ int RodarSemJanela(TOpcoesPrograma AOpcoes, TInstanciaUnica& AInstancia) {
         // A second copy's switch runs here as on the window; "show" has
         // nothing to show.
         AInstancia.Atender([&fila, &programa](const std::string& APedido) {
-            if (ComecaCom(APedido, "ACAO ")) {
-                const int acao = LerInteiroOu(APedido.substr(5), 0);
-                fila.Postar([&programa, acao] { programa.ExecutarAcao(acao); });
-                return std::string("OK");
-            }
-            if (APedido == "ESTADO") {
-                const auto estado = PedirNaFila(
-                    fila,
-                    [&programa] { return MontarEstado(programa, true, std::string()); },
-                    3000);
-                return estado ? "OK " + *estado : std::string(kRespostaOcupado);
-            }
-            return std::string(APedido == "MOSTRAR" ? "OK" : "ERRO pedido desconhecido");
+            return AtenderPedidoInstancia(fila, programa, APedido);
         });
         std::printf("%s %s rodando sem janela (audio: %s). Dados em %s. Ctrl+C encerra.\n",
                     kNomePrograma,
@@ -224,7 +213,8 @@ int main(int argc, char** argv) {
     // With a display (or to accept the terms, which writes their PDF), the
     // program with windows takes over; Qt is never loaded in this one.
     const bool tela = !Variavel("DISPLAY").empty() || !Variavel("WAYLAND_DISPLAY").empty();
-    if (!linha.SemJanela && !linha.Estado && (tela || linha.AceitarTermos) && linha.Erros.empty()) {
+    if (!linha.SemJanela && !linha.Estado && !linha.BuscarCidadePedido &&
+        (tela || linha.AceitarTermos) && linha.Erros.empty()) {
         const std::string janela = ProgramaComJanela();
         if (!janela.empty()) {
             std::vector<char*> argvJanela;
@@ -250,7 +240,11 @@ int main(int argc, char** argv) {
         DefinirPastaDados(linha.Dados);
     }
     if (linha.BuscarCidadePedido) {
-        return FerramentaBuscarCidade(linha.BuscarCidade, linha.Salvar, stdout);
+        return FerramentaBuscarCidade(linha.BuscarCidade,
+                                      linha.Salvar,
+                                      stdout,
+                                      PastaExecucao(nullptr),
+                                      NomeDaInstancia(linha.Dados));
     }
     if (linha.AceitarTermos) {
         TRelogioSistema relogio;

@@ -24,7 +24,7 @@
 #include "janelas/uFrmPrincipal.h"
 #include "janelas/uTemas.h"
 #include "janelas/uTermosJanela.h"
-#include "programa/uComandosJson.h"
+#include "programa/uPedidosInstancia.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
 
@@ -32,27 +32,14 @@ namespace {
 
 using namespace ljsn;
 
-// "ACAO n" or "MOSTRAR" from a second copy, run on the main thread.
+// A second copy's request: the window shows itself and runs its own actions.
 std::string AtenderPedido(TFilaPrincipal& AFila,
                           TfrmPrincipal& AJanela,
                           const std::string& APedido) {
-    if (APedido == "MOSTRAR") {
-        AFila.Postar([&AJanela] { AJanela.MostrarJanela(); });
-        return "OK";
-    }
-    if (ComecaCom(APedido, "ACAO ")) {
-        const int acao = LerInteiroOu(APedido.substr(5), 0);
-        AFila.Postar([&AJanela, acao] { AJanela.ExecutarAcaoRemota(acao); });
-        return "OK";
-    }
-    if (APedido == "ESTADO") {
-        const auto estado = PedirNaFila(
-            AFila,
-            [&AJanela] { return MontarEstado(AJanela.Programa(), true, std::string()); },
-            3000);
-        return estado ? "OK " + *estado : std::string(kRespostaOcupado);
-    }
-    return "ERRO pedido desconhecido";
+    TFaceInstancia face;
+    face.Mostrar = [&AJanela] { AJanela.MostrarJanela(); };
+    face.Acao = [&AJanela](int AAcao) { AJanela.ExecutarAcaoRemota(AAcao); };
+    return AtenderPedidoInstancia(AFila, AJanela.Programa(), APedido, face);
 }
 
 }  // namespace

@@ -4,16 +4,22 @@
 #include <filesystem>
 
 #include "ambiente/uConfiguracoes.h"
+#include "ambiente/uInstancia.h"
 #include "ambiente/uLog.h"
 #include "audio/uTags.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
 #include "controle/uQRCode.h"
 #include "falas/uClima.h"
+#include "programa/uPedidosInstancia.h"
 
 namespace ljsn {
 
-int FerramentaBuscarCidade(const std::string& ATexto, bool ASalvar, std::FILE* ASaida) {
+int FerramentaBuscarCidade(const std::string& ATexto,
+                           bool ASalvar,
+                           std::FILE* ASaida,
+                           const std::string& APastaInstancia,
+                           const std::string& ANomeInstancia) {
     if (Aparar(ATexto).empty()) {
         std::fprintf(ASaida, "Digite o nome da cidade.\n");
         return 1;
@@ -38,6 +44,26 @@ int FerramentaBuscarCidade(const std::string& ATexto, bool ASalvar, std::FILE* A
                  frase.empty() ? "(Previsão indisponível agora.)" : frase.c_str());
     if (!ASalvar) {
         return 0;
+    }
+    if (!APastaInstancia.empty()) {
+        const TConversaInstancia conversa =
+            ConversarComInstancia(APastaInstancia,
+                                  ANomeInstancia,
+                                  PedidoCidade(cidade.Exibicao, cidade.Latitude, cidade.Longitude),
+                                  5000);
+        if (conversa.Situacao != TSituacaoInstancia::siNenhuma) {
+            std::string mensagem;
+            const int codigo = DesfechoDaConversa(conversa, mensagem);
+            if (codigo == 0) {
+                std::fprintf(ASaida,
+                             "Enviado ao programa aberto, que salvou: o tempo de %s vem junto com "
+                             "a hora certa.\n",
+                             cidade.Exibicao.c_str());
+                return 0;
+            }
+            std::fprintf(ASaida, "Não foi possível salvar: %s\n", mensagem.c_str());
+            return codigo == 4 ? 4 : 2;
+        }
     }
     TConfiguracoes config;
     config.Carregar();

@@ -320,3 +320,58 @@ TEST(BinarioNoticias, BuscarCidadePelaLinhaDeComando) {
               "Cidade não encontrada (ou sem internet). Confira o nome e tente de novo.");
     EXPECT_EQ(semInternet.Esperar(), 1);
 }
+
+// "--buscar-cidade --salvar" beside a running copy: that copy, which writes
+// config.ini at exit, takes the place, applies and saves it, and still has
+// it after it ended.
+TEST(BinarioNoticias, BuscarCidadeComUmaCopiaRodando) {
+    TPastaTemporaria dados;
+    TServidorFixtures servidor;
+    servidor.Servidor().Get("/search", [&](const httplib::Request&, httplib::Response& AResp) {
+        AResp.set_content(LerFixture("nominatim/campinas.json"), "application/json");
+    });
+    servidor.Servidor().Get(
+        "/weatherapi/locationforecast/2.0/compact",
+        [&](const httplib::Request&, httplib::Response& AResp) {
+            AResp.set_content(R"({"properties":{"timeseries":[{"time":")" +
+                                  HoraIso(std::time(nullptr)) +
+                                  R"(","data":{"instant":{"details":{"air_temperature":21}}}}]}})",
+                              "application/json");
+        });
+    servidor.Iniciar();
+    const std::vector<std::string> ambiente = {"LJSN_CIDADES_URL=" + servidor.Url(""),
+                                               "LJSN_CLIMA_URL=" + servidor.Url(""),
+                                               "LJSN_EDGE=" + (dados / "sem-navegador")};
+    TProcesso programa({LJSN_BINARIO, "--sem-janela", "--dados", dados.Caminho()}, ambiente);
+    bool rodando = false;
+    bool listas = false;
+    while (!rodando || !listas) {
+        const std::string linha = programa.LerLinha();
+        ASSERT_FALSE(linha.empty()) << "the program ended while starting";
+        rodando = rodando || linha.find("rodando sem janela") != std::string::npos;
+        listas = listas || linha.find("[INICIO]   musicas: ") != std::string::npos;
+    }
+    {
+        TProcesso salvar(
+            {LJSN_BINARIO, "--dados", dados.Caminho(), "--buscar-cidade", "Campinas", "--salvar"},
+            ambiente);
+        std::string ultima;
+        for (std::string l = salvar.LerLinha(); !l.empty(); l = salvar.LerLinha()) {
+            ultima = l;
+        }
+        EXPECT_EQ(salvar.Esperar(), 0);
+        EXPECT_TRUE(ComecaCom(ultima, "Enviado ao programa aberto, que salvou")) << ultima;
+    }
+    const std::string esperado =
+        "[Clima]\r\nAtivo=1\r\nCidade=Campinas, São Paulo\r\nLat=-22.9056\r\nLon=-47.0608\r\n";
+    EXPECT_NE(LerArquivo(dados / "config.ini").find(esperado), std::string::npos)
+        << LerArquivo(dados / "config.ini");
+    programa.Sinalizar(SIGTERM);
+    EXPECT_EQ(programa.Esperar(), 0);
+    EXPECT_NE(LerArquivo(dados / "config.ini").find(esperado), std::string::npos)
+        << LerArquivo(dados / "config.ini");
+    EXPECT_NE(LerLogs(dados.Caminho())
+                  .find("cidade do tempo recebida da linha de comando: "
+                        "Campinas, São Paulo"),
+              std::string::npos);
+}
