@@ -1,7 +1,12 @@
 #include "janelas/uAparencia.h"
 
+#include <QCursor>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStringList>
+#include <QWidget>
+#include <algorithm>
 
 namespace ljsn {
 
@@ -76,6 +81,43 @@ bool GlifoRiscado(char32_t AGlifo) {
 QIcon IconePrograma() {
     static const QIcon icone(QStringLiteral(":/ljsn/icone.svg"));
     return icone;
+}
+
+// A window larger than the work area of its screen (the owner's when it is
+// visible, else the one under the pointer) is shrunk into it and centred.
+void AjustarJanelaNaTela(QWidget& AJanela, QWidget* ADono) {
+    QScreen* tela = nullptr;
+    if (ADono != nullptr && ADono->isVisible()) {
+        tela = ADono->screen();
+    } else {
+        tela = QGuiApplication::screenAt(QCursor::pos());
+    }
+    if (tela == nullptr) {
+        tela = QGuiApplication::primaryScreen();
+    }
+    AjustarJanelaNaArea(AJanela, tela->availableGeometry());
+}
+
+void AjustarJanelaNaArea(QWidget& AJanela, const QRect& AArea) {
+    const QRect& area = AArea;
+    // Before the window manager framed it, a usual frame (borders and a
+    // title bar) is assumed.
+    QSize moldura = AJanela.frameGeometry().size() - AJanela.size();
+    if (moldura.isEmpty()) {
+        moldura = moldura.expandedTo(QSize(8, 40));
+    }
+    const int largura = AJanela.width() + moldura.width();
+    const int altura = AJanela.height() + moldura.height();
+    if (largura <= area.width() && altura <= area.height()) {
+        return;
+    }
+    const int w = std::min(largura, area.width()) - moldura.width();
+    const int h = std::min(altura, area.height()) - moldura.height();
+    AJanela.setMinimumSize(std::min(AJanela.minimumWidth(), w),
+                           std::min(AJanela.minimumHeight(), h));
+    AJanela.resize(w, h);
+    AJanela.move(area.x() + (area.width() - w - moldura.width()) / 2,
+                 area.y() + (area.height() - h - moldura.height()) / 2);
 }
 
 }  // namespace ljsn

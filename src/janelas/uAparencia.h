@@ -2,7 +2,10 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QRect>
 #include <QString>
+
+class QWidget;
 
 namespace ljsn {
 
@@ -20,6 +23,12 @@ QString Glifo(char32_t AGlifo);
 bool GlifoRiscado(char32_t AGlifo);
 // The program's icon.
 QIcon IconePrograma();
+
+// A window larger than the work area of its screen (the owner's when it is
+// visible, else the one under the pointer) is shrunk into it and centred.
+void AjustarJanelaNaTela(QWidget& AJanela, QWidget* ADono);
+// The same for a given work area.
+void AjustarJanelaNaArea(QWidget& AJanela, const QRect& AArea);
 
 // Classic glyph code points the windows use.
 inline constexpr char32_t kGlifoTocar = U'\uE768';

@@ -55,34 +55,6 @@ QPointer<TfrmChamadas>& Unico() {
     return unico;
 }
 
-// A window larger than the work area of its screen (the owner's when it is
-// visible, else the one under the pointer) is shrunk into it and centred.
-void AjustarJanelaNaTela(QWidget& AJanela, QWidget* ADono) {
-    QScreen* tela = nullptr;
-    if (ADono != nullptr && ADono->isVisible()) {
-        tela = ADono->screen();
-    } else {
-        tela = QGuiApplication::screenAt(QCursor::pos());
-    }
-    if (tela == nullptr) {
-        tela = QGuiApplication::primaryScreen();
-    }
-    const QRect area = tela->availableGeometry();
-    const QSize moldura = AJanela.frameGeometry().size() - AJanela.size();
-    const int largura = AJanela.width() + moldura.width();
-    const int altura = AJanela.height() + moldura.height();
-    if (largura <= area.width() && altura <= area.height()) {
-        return;
-    }
-    const int w = std::min(largura, area.width()) - moldura.width();
-    const int h = std::min(altura, area.height()) - moldura.height();
-    AJanela.setMinimumSize(std::min(AJanela.minimumWidth(), w),
-                           std::min(AJanela.minimumHeight(), h));
-    AJanela.resize(w, h);
-    AJanela.move(area.x() + (area.width() - w - moldura.width()) / 2,
-                 area.y() + (area.height() - h - moldura.height()) / 2);
-}
-
 }  // namespace
 
 TfrmChamadas::TfrmChamadas(QWidget* AOwner)

@@ -1,6 +1,7 @@
 #include "janelas/uFrmConfig.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -71,6 +73,9 @@ bool ArquivoExiste(const std::string& ACaminho) {
 constexpr const char* kVozAutomatica = "(Automática - voz natural; sem ela, a voz do sistema)";
 constexpr const char* kChaveAniversario = "aniversario";
 constexpr int kAbaMusicas = 0;
+// The tab widget's own size: its pages are laid out for it.
+constexpr int kLarguraAbas = 616;
+constexpr int kAlturaAbas = 576;
 constexpr int kAbaLocutor = 3;
 constexpr int kAbaCelular = 7;
 
@@ -266,11 +271,19 @@ TfrmConfig::TfrmConfig(QWidget* APai,
 
     setWindowTitle(QStringLiteral("Loja Sonorante - Configurações"));
     setFont(FonteTexto(13));
-    setFixedSize(640, 644);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-
-    FAbas = Nomear(new QTabWidget(this), "pgcConfig");
-    FAbas->setGeometry(12, 12, 616, 576);
+    // The tabs scroll inside the dialog when the screen is smaller than
+    // they are; "Salvar" and "Cancelar" stay below them, always in view.
+    auto* rolagem = Nomear(new QScrollArea(this), "scrConfig");
+    rolagem->setFrameShape(QFrame::NoFrame);
+    rolagem->setWidgetResizable(false);
+    // A vertical bar takes only the tabs' right margin: no sideways scroll.
+    rolagem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* conteudo = new QWidget;
+    conteudo->setFixedSize(kLarguraAbas + 24, kAlturaAbas + 12);
+    rolagem->setWidget(conteudo);
+    FAbas = Nomear(new QTabWidget(conteudo), "pgcConfig");
+    FAbas->setGeometry(12, 12, kLarguraAbas, kAlturaAbas);
     // All eight captions in one row, as on the shop's screens.
     FAbas->setUsesScrollButtons(false);
     FAbas->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 5px 4px; }"));
@@ -307,11 +320,25 @@ TfrmConfig::TfrmConfig(QWidget* APai,
     FAbas->setCurrentIndex(kAbaMusicas);
 
     auto* salvar = Nomear(new QPushButton(QStringLiteral("Salvar"), this), "btnOK");
-    salvar->setGeometry(432, 600, 94, 32);
+    salvar->setFixedSize(94, 32);
     salvar->setDefault(true);
     auto* cancelar = Nomear(new QPushButton(QStringLiteral("Cancelar"), this), "btnCancelar");
-    cancelar->setGeometry(534, 600, 94, 32);
+    cancelar->setFixedSize(94, 32);
     cancelar->setAutoDefault(false);
+    auto* botoes = new QHBoxLayout;
+    botoes->setContentsMargins(12, 12, 12, 12);
+    botoes->setSpacing(8);
+    botoes->addStretch(1);
+    botoes->addWidget(salvar);
+    botoes->addWidget(cancelar);
+    auto* coluna = new QVBoxLayout(this);
+    coluna->setContentsMargins(0, 0, 0, 0);
+    coluna->setSpacing(0);
+    coluna->addWidget(rolagem, 1);
+    coluna->addLayout(botoes);
+    // The whole dialog on a large screen; a small one shrinks it.
+    setMinimumSize(320, 240);
+    resize(kLarguraAbas + 24, kAlturaAbas + 12 + 12 + 32 + 12);
     connect(salvar, &QPushButton::clicked, this, [this] { Salvar(); });
     connect(cancelar, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -350,13 +377,16 @@ bool TfrmConfig::Executar(QWidget* APai,
         const QRect r = APai->frameGeometry();
         dialogo.move(r.center() - dialogo.rect().center());
     }
-    // Kept inside the screen's work area.
+    // Shrunk into the screen's work area when it is smaller, and kept in it.
+    AjustarJanelaNaTela(dialogo, APai);
     if (const QScreen* tela = QGuiApplication::screenAt(dialogo.geometry().center());
         tela != nullptr) {
         const QRect area = tela->availableGeometry();
         QPoint p = dialogo.pos();
-        p.setX(std::clamp(p.x(), area.left(), std::max(area.left(), area.right() - 640)));
-        p.setY(std::clamp(p.y(), area.top(), std::max(area.top(), area.bottom() - 644)));
+        p.setX(
+            std::clamp(p.x(), area.left(), std::max(area.left(), area.right() - dialogo.width())));
+        p.setY(
+            std::clamp(p.y(), area.top(), std::max(area.top(), area.bottom() - dialogo.height())));
         dialogo.move(p);
     }
     return dialogo.exec() == QDialog::Accepted;

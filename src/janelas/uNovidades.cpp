@@ -78,7 +78,7 @@ TfrmNovidades::TfrmNovidades(QWidget* ADono) : QDialog(ADono) {
     setWindowTitle(QStringLiteral("Notas de versão - Loja Sonorante"));
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
     setFont(FonteTexto(13));
-    setMinimumSize(640, 420);
+    setMinimumSize(480, 320);
     resize(820, 600);
     auto* titulo = new QLabel(QStringLiteral("Notas de versão"), this);
     QFont negrito = FonteTexto(20, QFont::Bold);
@@ -135,6 +135,7 @@ TfrmNovidades::TfrmNovidades(QWidget* ADono) : QDialog(ADono) {
 void TfrmNovidades::Mostrar(QWidget* ADono) {
     {
         TfrmNovidades janela(ADono);
+        AjustarJanelaNaTela(janela, ADono);
         janela.exec();
     }
     MarcarNotasVistas();

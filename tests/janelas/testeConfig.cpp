@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -26,6 +28,7 @@
 #include "apoio/uServidorFixtures.h"
 #include "controle/uControleRemoto.h"
 #include "falas/uDatas.h"
+#include "janelas/uAparencia.h"
 #include "janelas/uApoioJanelas.h"
 #include "janelas/uFrmConfig.h"
 #include "janelas/uFrmPrincipal.h"
@@ -155,6 +158,65 @@ TEST_F(Config, AbasNaOrdem) {
     for (int i = 0; i < FDialogo->Abas()->count(); ++i) {
         FotoDaAba(i).save(QString::fromStdString(Artefatos()) +
                           QStringLiteral("config-aba-%1.png").arg(i));
+    }
+}
+
+// On a 1024x600 screen with a panel the dialog shrinks into the work area
+// and its tabs scroll, with "Salvar" and "Cancelar" in view; on a large
+// screen it keeps its full size. So does the release-notes window.
+TEST_F(Config, CabeEmTelaPequena) {
+    const struct {
+        const char* Nome;
+        QRect Area;  // the work area: the screen less a 40-pixel panel
+        bool Rola;
+    } telas[] = {{"1024x600", QRect(0, 0, 1024, 560), true},
+                 {"1920x1080", QRect(0, 0, 1920, 1040), false}};
+    for (const auto& tela : telas) {
+        SCOPED_TRACE(tela.Nome);
+        Abrir();
+        AjustarJanelaNaArea(*FDialogo, tela.Area);
+        FDialogo->show();
+        QApplication::processEvents();
+        EXPECT_TRUE(tela.Area.contains(FDialogo->frameGeometry()))
+            << FDialogo->frameGeometry().width() << "x" << FDialogo->frameGeometry().height();
+        auto* rolagem = C<QScrollArea>("scrConfig");
+        ASSERT_NE(rolagem, nullptr);
+        EXPECT_EQ(rolagem->verticalScrollBar()->maximum() > 0, tela.Rola);
+        for (const char* nome : {"btnOK", "btnCancelar"}) {
+            auto* botao = C<QPushButton>(nome);
+            ASSERT_NE(botao, nullptr);
+            EXPECT_TRUE(botao->isVisible()) << nome;
+            EXPECT_TRUE(FDialogo->rect().contains(botao->geometry())) << nome;
+        }
+        for (int i = 0; i < FDialogo->Abas()->count(); ++i) {
+            FDialogo->Abas()->setCurrentIndex(i);
+            rolagem->verticalScrollBar()->setValue(0);
+            QApplication::processEvents();
+            FDialogo->grab().save(QString::fromStdString(Artefatos()) +
+                                  QStringLiteral("config-%1-aba-%2.png").arg(tela.Nome).arg(i));
+        }
+        // The bottom of the tabs is reachable.
+        rolagem->verticalScrollBar()->setValue(rolagem->verticalScrollBar()->maximum());
+        QApplication::processEvents();
+        const QPoint fimAbas =
+            FDialogo->Abas()->mapTo(rolagem->viewport(), QPoint(0, FDialogo->Abas()->height() - 1));
+        EXPECT_LT(fimAbas.y(), rolagem->viewport()->height());
+        FDialogo->Abas()->setCurrentIndex(7);
+        QApplication::processEvents();
+        FDialogo->grab().save(QString::fromStdString(Artefatos()) +
+                              QStringLiteral("config-%1-aba-7-fim.png").arg(tela.Nome));
+        FDialogo.reset();
+
+        TfrmNovidades notas(nullptr);
+        AjustarJanelaNaArea(notas, tela.Area);
+        notas.show();
+        QApplication::processEvents();
+        EXPECT_TRUE(tela.Area.contains(notas.frameGeometry()));
+        QPushButton* fechar = notas.findChild<QPushButton*>();
+        ASSERT_NE(fechar, nullptr);
+        EXPECT_TRUE(notas.rect().contains(fechar->geometry()));
+        notas.grab().save(QString::fromStdString(Artefatos()) +
+                          QStringLiteral("novidades-%1.png").arg(tela.Nome));
     }
 }
 
