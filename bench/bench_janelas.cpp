@@ -69,8 +69,6 @@ struct TCenario {
         Janela = std::make_unique<TfrmPrincipal>(
             TfrmPrincipal::TDependencias{Relogio,
                                          Fila,
-                                         Dispositivo,
-                                         Voz,
                                          {},
                                          [this](IVisao& AVisao, TOpcoesPrograma AOpcoes) {
                                              auto p = std::make_unique<TPrograma>(

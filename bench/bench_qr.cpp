@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <qrencode.h>
 
-#include "controle/uQRCode.h"
+#include "comum/uQRCode.h"
 
 using namespace ljsn;
 

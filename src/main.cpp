@@ -18,6 +18,7 @@
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "ambiente/uServico.h"
+#include "ambiente/uTermos.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
@@ -26,7 +27,6 @@
 #include "programa/uPedidosInstancia.h"
 #include "programa/uPrincipal.h"
 #include "programa/uSom.h"
-#include "programa/uTermos.h"
 
 namespace {
 

@@ -133,8 +133,6 @@ int main(int argc, char** argv) {
         TfrmPrincipal janela(
             {relogio,
              fila,
-             som->Motor(),
-             som->FabricaVoz(),
              [&] { som->VerificarContadores(relogio.Tique()); },
              [&](IVisao& AVisao, TOpcoesPrograma AOpcoes) {
                  return std::make_unique<TPrograma>(

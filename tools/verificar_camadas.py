@@ -9,8 +9,7 @@ import sys
 PERMITIDO = {
     "main.cpp": {"janelas", "programa", "ambiente", "comum"},
     "main_janela.cpp": {"janelas", "programa", "ambiente", "comum"},
-    "janelas": {"programa", "controle", "falas", "locutor", "locutor/voz", "audio",
-                "audio/motor", "ambiente", "comum", "recursos"},
+    "janelas": {"programa", "falas", "ambiente", "comum", "recursos"},
     "programa": {"audio", "audio/motor", "locutor", "locutor/voz", "falas", "controle",
                  "ambiente", "comum", "recursos"},
     "controle": {"ambiente", "comum", "recursos"},
@@ -22,6 +21,12 @@ PERMITIDO = {
     "ambiente": {"comum"},
     "comum": set(),
     "recursos": set(),
+}
+
+# The faces reach the programme through its control surface only.
+SO_ESTES = {
+    ("janelas", "programa"): {"programa/uControle.h", "programa/uVisao.h",
+                              "programa/uComandosJson.h"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
@@ -62,6 +67,9 @@ def main() -> int:
                 erros.append(f"{relativo}: inclui {incluido}, fora das pastas conhecidas")
             elif alvo not in PERMITIDO[origem]:
                 erros.append(f"{relativo}: {origem} nao pode incluir {incluido} ({alvo})")
+            elif (origem, alvo) in SO_ESTES and incluido not in SO_ESTES[(origem, alvo)]:
+                erros.append(f"{relativo}: {origem} so inclui de {alvo} "
+                             f"{', '.join(sorted(SO_ESTES[(origem, alvo)]))}, nao {incluido}")
     for erro in erros:
         print(erro)
     return 1 if erros else 0

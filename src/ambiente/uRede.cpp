@@ -16,9 +16,11 @@
 #include <ifaddrs.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "comum/uFormato.h"
 #include "comum/uTexto.h"
 
 namespace ljsn {
@@ -265,6 +267,54 @@ std::string IPLocalPrincipal() {
     }
     ::close(s);
     return r;
+}
+
+std::string EnderecoCelular(int APorta) {
+    const std::string principal = IPLocalPrincipal();
+    if (!principal.empty()) {
+        return FormatarOuFormato("http://%s:%d", principal, APorta);
+    }
+    std::vector<std::string> linhas;
+    for (const auto& parte : Dividir(IPsLocais(), ",")) {
+        const std::string ip = Aparar(parte);
+        if (!ip.empty() && !ComecaCom(ip, "127.")) {
+            linhas.push_back(FormatarOuFormato("http://%s:%d", ip, APorta));
+        }
+    }
+    return Juntar(linhas, "\r\n");
+}
+
+bool PortaEmUso(int APorta) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        return false;
+    }
+    // As the server binds: address reuse on, so a port in TIME_WAIT is free.
+    int sim = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &sim, sizeof sim);
+    sockaddr_in endereco{};
+    endereco.sin_family = AF_INET;
+    endereco.sin_addr.s_addr = htonl(INADDR_ANY);
+    endereco.sin_port = htons(static_cast<std::uint16_t>(APorta));
+    const bool ocupada = ::bind(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco) != 0 &&
+                         errno == EADDRINUSE;
+    ::close(s);
+    return ocupada;
+}
+
+std::string GerarPin() {
+    // A PIN guessable from the time it was made would protect nothing.
+    std::string pin;
+    while (pin.size() < 6) {
+        unsigned char b = 0;
+        if (::getrandom(&b, 1, 0) != 1) {
+            continue;
+        }
+        if (b < 250) {  // 250 = 25 x 10: no bias towards low digits
+            pin += static_cast<char>('0' + b % 10);
+        }
+    }
+    return pin;
 }
 
 }  // namespace ljsn

@@ -64,4 +64,11 @@ std::string IPsLocais();
 // internet; empty when there is none. Sends nothing.
 std::string IPLocalPrincipal();
 
+// The address the phone opens: "http://IP:PORTA", one line per address.
+std::string EnderecoCelular(int APorta);
+// Whether another program holds APorta on IPv4 now (a bind would fail).
+bool PortaEmUso(int APorta);
+// A new PIN of six digits from the system's cryptographic random source.
+std::string GerarPin();
+
 }  // namespace ljsn

@@ -10,15 +10,13 @@
 #include <thread>
 #include <unordered_map>
 
-#include <nlohmann/json.hpp>
-
+#include "ambiente/uRede.h"
 #include "comum/uFilaPrincipal.h"
+#include "comum/uJson.h"
 #include "comum/uRelogio.h"
 #include "controle/uGuardaPin.h"
 
 namespace ljsn {
-
-using TJson = nlohmann::ordered_json;
 
 // The command handler: an action and a JSON object in, the reply text out
 // (empty for an unknown action); a failure is thrown with its message.
@@ -86,12 +84,5 @@ class TControleRemoto {
     std::chrono::milliseconds FPrazoPedido{kPrazoPedidoMs};
     TGuardaPin FGuarda;
 };
-
-// The address the phone opens: "http://IP:PORTA", one line per address.
-std::string EnderecoCelular(int APorta);
-// Whether another program holds APorta on IPv4 now (a bind would fail).
-bool PortaEmUso(int APorta);
-// A new PIN of six digits from the system's cryptographic random source.
-std::string GerarPin();
 
 }  // namespace ljsn

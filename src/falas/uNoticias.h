@@ -9,6 +9,11 @@
 
 namespace ljsn {
 
+// What the news block says first and last, and its caption.
+inline constexpr const char* kAberturaNoticias = "Agora, as notícias, com a Agência Brasil.";
+inline constexpr const char* kFechoNoticias = "Fonte: Agência Brasil.";
+inline constexpr const char* kLegendaNoticias = "Notícias · Agência Brasil";
+
 // One news item as the announcer reads it.
 struct TNoticia {
     std::string Titulo;  // cleaned; never empty

@@ -30,17 +30,14 @@
 #include "ambiente/uInicializacao.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
-#include "audio/uPlayer.h"
+#include "ambiente/uRede.h"
 #include "comum/uFormato.h"
 #include "comum/uTexto.h"
-#include "controle/uControleRemoto.h"
 #include "falas/uDatas.h"
 #include "falas/uFrases.h"
 #include "janelas/uAparencia.h"
 #include "janelas/uTemas.h"
-#include "locutor/uLocutor.h"
 #include "programa/uControle.h"
-#include "programa/uPrincipal.h"
 
 namespace ljsn {
 
@@ -346,9 +343,7 @@ TfrmConfig::TfrmConfig(QWidget* APai,
     connect(&FTimerTeste, &QTimer::timeout, this, [this] { PassoTeste(); });
     FTimerVoz.setInterval(static_cast<int>(kIntervaloTickMs));
     connect(&FTimerVoz, &QTimer::timeout, this, [this] {
-        if (FVozTeste) {
-            FVozTeste->Processar(static_cast<int>(kIntervaloTickMs));
-        }
+        Escuta().Processar(static_cast<int>(kIntervaloTickMs));
     });
 
     Carregar();
@@ -362,8 +357,8 @@ TfrmConfig::~TfrmConfig() {
         w->waitForFinished();
     }
     PararTeste();
-    if (FVozTeste) {
-        FVozTeste->Cancelar();
+    if (FEscuta) {
+        FEscuta->CalarVoz();
     }
 }
 
@@ -452,11 +447,8 @@ void TfrmConfig::MontarLocutor() {
     cbxVoz = Nomear(new QComboBox(a), "cbxVoz");
     cbxVoz->setGeometry(16, 94, 412, 25);
     cbxVoz->addItem(QString::fromUtf8(kVozAutomatica));
-    {
-        TLocutor lista(FDep.FabricaVoz, FDep.Relogio);
-        for (const auto& v : lista.VozesDisponiveis()) {
-            cbxVoz->addItem(Q(v));
-        }
+    for (const auto& v : Escuta().VozesDisponiveis()) {
+        cbxVoz->addItem(Q(v));
     }
     auto* testar = Nomear(Botao(a, 436, 93, 92, QStringLiteral("Testar voz"), 27), "btnTestarVoz");
     connect(testar, &QPushButton::clicked, this, [this] { TestarVoz(); });
@@ -1110,18 +1102,15 @@ void TfrmConfig::MostrarReferencia() {
 
 void TfrmConfig::FalarTeste(const std::string& ATexto, TTipoFala ATipo) {
     PararTeste();
-    if (!FVozTeste) {
-        FVozTeste = std::make_unique<TLocutor>(FDep.FabricaVoz, FDep.Relogio);
-        FTimerVoz.start();
-    }
-    FVozTeste->DefinirNomeVoz(cbxVoz->currentIndex() <= 0 ? std::string()
-                                                          : S(cbxVoz->currentText()));
-    FVozTeste->DefinirVelocidade(spnVelocidade->value());
-    FVozTeste->DefinirTom(spnTom->value());
+    FTimerVoz.start();
+    IEscutaTeste::TVoz voz;
+    voz.Nome = cbxVoz->currentIndex() <= 0 ? std::string() : S(cbxVoz->currentText());
+    voz.Velocidade = spnVelocidade->value();
+    voz.Tom = spnTom->value();
     for (std::size_t i = 0; i < kFalasDasLinhas.size(); ++i) {
-        FVozTeste->DefinirVolume(kFalasDasLinhas[i], FTrilhas[i + 2]->value());
+        voz.Volumes[IndiceFala(kFalasDasLinhas[i])] = FTrilhas[i + 2]->value();
     }
-    FVozTeste->FalarImediato(ATexto, ATipo);
+    Escuta().Falar(ATexto, ATipo, voz);
 }
 
 void TfrmConfig::TestarVoz() {
@@ -1165,10 +1154,10 @@ std::string TfrmConfig::FraseExemplo(TTipoFala ATipo) const {
 void TfrmConfig::AtualizarVolumeTeste(int ALinha, int AValor) {
     const auto k = static_cast<std::size_t>(ALinha);
     FValores[k]->setText(QStringLiteral("%1%").arg(AValor));
-    if (FBotaoTeste != nullptr && FBotaoTeste == FOuvir[k] && FPlayerTeste) {
-        FPlayerTeste->DefinirVolume(AValor);
-    } else if (ALinha >= 2 && FVozTeste) {
-        FVozTeste->DefinirVolume(kFalasDasLinhas[k - 2], AValor);
+    if (FBotaoTeste != nullptr && FBotaoTeste == FOuvir[k]) {
+        Escuta().DefinirVolumeArquivo(AValor);
+    } else if (ALinha >= 2) {
+        Escuta().DefinirVolumeFala(kFalasDasLinhas[k - 2], AValor);
     }
 }
 
@@ -1184,18 +1173,13 @@ void TfrmConfig::OuvirVolume(int ALinha) {
         return;
     }
     PararTeste();
-    if (FVozTeste) {
-        FVozTeste->Cancelar();
-    }
+    Escuta().CalarVoz();
     std::string arquivo;
     QString semArquivo;
     if (ALinha == 0) {
         const std::string pasta = S(edtPropagandas->text());
         if (PastaExiste(pasta)) {
-            const auto arquivos = ListarArquivosDaPasta(pasta, true);
-            if (!arquivos.empty()) {
-                arquivo = arquivos.front();
-            }
+            arquivo = Escuta().PrimeiroArquivo(pasta);
         }
         semArquivo = QStringLiteral("Escolha a pasta das propagandas (aba Músicas) para ouvir.");
     } else {
@@ -1208,11 +1192,7 @@ void TfrmConfig::OuvirVolume(int ALinha) {
         MostrarMensagem(QMessageBox::Information, semArquivo);
         return;
     }
-    if (!FPlayerTeste) {
-        FPlayerTeste = std::make_unique<TPlayer>(FDep.Dispositivo, "teste");
-    }
-    FPlayerTeste->DefinirVolume(FTrilhas[k]->value());
-    if (FPlayerTeste->Tocar(arquivo)) {
+    if (Escuta().TocarArquivo(arquivo, FTrilhas[k]->value())) {
         FBotaoTeste = FOuvir[k];
         FBotaoTeste->setText(QStringLiteral("Parar"));
         FPassosTeste = 0;
@@ -1222,20 +1202,27 @@ void TfrmConfig::OuvirVolume(int ALinha) {
 
 void TfrmConfig::PassoTeste() {
     ++FPassosTeste;
-    if (FPassosTeste >= 20 || !FPlayerTeste || FPlayerTeste->Estado() == TEstadoPlayer::epParado) {
+    if (FPassosTeste >= 20 || !Escuta().TocandoArquivo()) {
         PararTeste();
     }
 }
 
 void TfrmConfig::PararTeste() {
     FTimerTeste.stop();
-    if (FPlayerTeste) {
-        FPlayerTeste->Parar();
+    if (FEscuta) {
+        FEscuta->PararArquivo();
     }
     if (FBotaoTeste != nullptr) {
         FBotaoTeste->setText(QStringLiteral("Ouvir"));
     }
     FBotaoTeste = nullptr;
+}
+
+IEscutaTeste& TfrmConfig::Escuta() {
+    if (!FEscuta) {
+        FEscuta = FControle.CriarEscutaTeste();
+    }
+    return *FEscuta;
 }
 
 bool TfrmConfig::Ocupado() const {

@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "ambiente/uConfiguracoes.h"
-#include "audio/motor/uDispositivoMidia.h"
+#include "comum/uQRCode.h"
 #include "comum/uRelogio.h"
 #include "comum/uTipos.h"
-#include "controle/uQRCode.h"
 #include "falas/uClima.h"
 #include "falas/uNoticias.h"
-#include "locutor/voz/uVozSapi.h"
 #include "programa/uControle.h"
 
 class QCheckBox;
@@ -35,14 +33,9 @@ class QWidget;
 
 namespace ljsn {
 
-class TLocutor;
-class TPlayer;
-
 // What the dialog needs from its host besides the settings.
 struct TDependenciasConfig {
-    IFabricaVoz& FabricaVoz;
     TRelogio& Relogio;
-    IDispositivoMidia& Dispositivo;
     // The program clock (local date-time in days) for the sample sentences.
     std::function<double()> Agora;
     // The executable an automatic start runs.
@@ -90,8 +83,8 @@ class TfrmConfig : public QDialog {
     double Referencia() const { return FReferencia; }
     const std::string& ReferenciaNome() const { return FReferenciaNome; }
     const std::string& ClimaCidade() const { return FClimaCidade; }
-    TLocutor* VozTeste() { return FVozTeste.get(); }
-    TPlayer* PlayerTeste() { return FPlayerTeste.get(); }
+    // The test playback, made by the programme on first use.
+    IEscutaTeste& Escuta();
     QPushButton* BotaoTeste() { return FBotaoTeste; }
     QWidget* PainelQR() { return FPainelQR; }
     // Whether a slow look-up is still running.
@@ -152,8 +145,7 @@ class TfrmConfig : public QDialog {
     std::string FPin;
     TMatrizQR FQR;
     std::vector<TNoticia> FPrevia;
-    std::unique_ptr<TLocutor> FVozTeste;
-    std::unique_ptr<TPlayer> FPlayerTeste;
+    std::unique_ptr<IEscutaTeste> FEscuta;
     QPushButton* FBotaoTeste = nullptr;
     QTimer FTimerTeste;
     QTimer FTimerVoz;

@@ -6,12 +6,10 @@
 #include <functional>
 #include <memory>
 
-#include "audio/motor/uDispositivoMidia.h"
 #include "comum/uFilaPrincipal.h"
 #include "comum/uRelogio.h"
 #include "janelas/uComponentes.h"
 #include "janelas/uFrmWidget.h"
-#include "locutor/voz/uVozSapi.h"
 #include "programa/uControle.h"
 
 class QAction;
@@ -34,8 +32,6 @@ class TfrmPrincipal : public QMainWindow, public IVisao {
     struct TDependencias {
         TRelogio& Relogio;
         TFilaPrincipal& Fila;
-        IDispositivoMidia& Dispositivo;
-        IFabricaVoz& FabricaVoz;
         // Runs after every tick (the sound's fault counters).
         std::function<void()> AposTick;
         // Makes the programme this window is the face of.

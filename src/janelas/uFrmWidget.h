@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "comum/uJson.h"
 #include "comum/uRelogio.h"
-#include "controle/uControleRemoto.h"
 
 class QComboBox;
 class QLineEdit;

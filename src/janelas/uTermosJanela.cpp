@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 #include "ambiente/uLog.h"
+#include "ambiente/uTermos.h"
 #include "comum/uRelogio.h"
 #include "janelas/uAparencia.h"
-#include "programa/uTermos.h"
 
 namespace ljsn {
 

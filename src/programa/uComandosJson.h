@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "controle/uControleRemoto.h"
+#include "comum/uJson.h"
 #include "programa/uControle.h"
 
 namespace ljsn {

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "ambiente/uConfiguracoes.h"
 #include "ambiente/uInicializacao.h"
+#include "comum/uTipos.h"
 #include "programa/uVisao.h"
 
 namespace ljsn {
@@ -79,6 +82,34 @@ struct TMudancasConfig {
     bool Alguma() const { return Programacao || Celular || Aparencia || Widget || Volume; }
 };
 
+// The settings dialog's test playback: a player and a voice of its own,
+// apart from the programme's, so a test never touches what is on air.
+class IEscutaTeste {
+  public:
+    // The voice as the dialog shows it.
+    struct TVoz {
+        std::string Nome;  // empty: the automatic choice
+        int Velocidade = 0;
+        int Tom = 0;
+        std::array<int, kTiposFala> Volumes{};  // by TTipoFala
+    };
+
+    virtual ~IEscutaTeste() = default;
+    virtual std::vector<std::string> VozesDisponiveis() = 0;
+    // Speaks ATexto now, cutting what it said before.
+    virtual void Falar(const std::string& ATexto, TTipoFala ATipo, const TVoz& AVoz) = 0;
+    virtual void DefinirVolumeFala(TTipoFala ATipo, int AVolume) = 0;
+    virtual void CalarVoz() = 0;
+    // The voice's clock.
+    virtual void Processar(int AMs) = 0;
+    // The first playable file under APasta (empty when none).
+    virtual std::string PrimeiroArquivo(const std::string& APasta) = 0;
+    virtual bool TocarArquivo(const std::string& AArquivo, int AVolume) = 0;
+    virtual void DefinirVolumeArquivo(int AVolume) = 0;
+    virtual bool TocandoArquivo() = 0;
+    virtual void PararArquivo() = 0;
+};
+
 // Every action a face (window, tray, quick controls, quick calls, phone,
 // a second copy) may take, and what it may read back. Main thread only;
 // the refusals a user must hear about throw TErroComando.
@@ -148,6 +179,9 @@ class IControle {
     virtual std::string MusicaAtualParaConfig() const = 0;
     virtual double LoudnessAtual() const = 0;
     virtual bool PrimeiraExecucao() const = 0;
+
+    // A test playback of the face's own.
+    virtual std::unique_ptr<IEscutaTeste> CriarEscutaTeste() = 0;
 };
 
 }  // namespace ljsn

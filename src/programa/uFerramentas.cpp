@@ -7,9 +7,9 @@
 #include "ambiente/uInstancia.h"
 #include "ambiente/uLog.h"
 #include "audio/uTags.h"
+#include "comum/uQRCode.h"
 #include "comum/uRelogio.h"
 #include "comum/uTexto.h"
-#include "controle/uQRCode.h"
 #include "falas/uClima.h"
 #include "programa/uPedidosInstancia.h"
 

@@ -41,11 +41,6 @@ namespace ljsn {
 inline constexpr int MARCA_VINHETA = 1;
 inline constexpr int MARCA_NOTICIAS = 2;
 
-// What the news block says first and last, and its caption.
-inline constexpr const char* kAberturaNoticias = "Agora, as notícias, com a Agência Brasil.";
-inline constexpr const char* kFechoNoticias = "Fonte: Agência Brasil.";
-inline constexpr const char* kLegendaNoticias = "Notícias · Agência Brasil";
-
 // Offset of the program clock from the system clock, in days, from
 // LJSN_RELOGIO ("H:MM"); 0 when unset or without ":".
 double CalcularDeslocamentoRelogio(const std::string& AValor, double AAgoraSistema);
@@ -132,6 +127,7 @@ class TPrograma final : public IControle {
     std::string MusicaAtualParaConfig() const override;
     double LoudnessAtual() const override { return FLoudnessAtual; }
     bool PrimeiraExecucao() const override { return FPrimeiraExecucao; }
+    std::unique_ptr<IEscutaTeste> CriarEscutaTeste() override;
 
     // Starts or stops the control server per the settings.
     void AtualizarControleRemoto();

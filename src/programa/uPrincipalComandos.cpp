@@ -7,6 +7,7 @@
 #include "ambiente/uPastas.h"
 #include "comum/uTexto.h"
 #include "falas/uChamadas.h"
+#include "programa/uEscutaTeste.h"
 #include "programa/uPrincipal.h"
 
 namespace ljsn {
@@ -153,6 +154,10 @@ TMudancasConfig TPrograma::Aplicar(const TConfiguracoes& ANovo) {
         AtualizarControleRemoto();
     }
     return m;
+}
+
+std::unique_ptr<IEscutaTeste> TPrograma::CriarEscutaTeste() {
+    return std::make_unique<TEscutaTeste>(FDispositivo, FFabricaVoz, FRelogio);
 }
 
 int TPrograma::PortaCelular() const {

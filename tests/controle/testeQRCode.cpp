@@ -9,7 +9,7 @@
 #include <qrencode.h>
 #include <zbar.h>
 
-#include "controle/uQRCode.h"
+#include "comum/uQRCode.h"
 
 using namespace ljsn;
 using namespace zbar;  // its C API lives there when included from C++

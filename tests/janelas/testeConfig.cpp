@@ -25,6 +25,7 @@
 #include <unistd.h>
 #include <zbar.h>
 
+#include "ambiente/uTermos.h"
 #include "apoio/uServidorFixtures.h"
 #include "controle/uControleRemoto.h"
 #include "falas/uDatas.h"
@@ -36,7 +37,7 @@
 #include "janelas/uTemas.h"
 #include "locutor/uLocutor.h"
 #include "programa/uAmbienteProgramacao.h"
-#include "programa/uTermos.h"
+#include "programa/uEscutaTeste.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;
@@ -97,8 +98,7 @@ class Config : public testing::Test {
         ::unsetenv("XDG_CONFIG_HOME");
     }
     TDependenciasConfig Dep() {
-        return TDependenciasConfig{
-            A.Voz, A.Relogio, A.Dispositivo, {}, "/teste/lojasonorante", Cidade, Clima, Noticias};
+        return TDependenciasConfig{A.Relogio, {}, "/teste/lojasonorante", Cidade, Clima, Noticias};
     }
     TfrmConfig& Abrir(const std::string& AMusica = {}, double ALoudness = -999) {
         FDialogo = std::make_unique<TfrmConfig>(nullptr, *A.Programa, AMusica, ALoudness, Dep());
@@ -115,6 +115,8 @@ class Config : public testing::Test {
     }
 
   protected:
+    // The dialog's test playback, as the programme made it.
+    TEscutaTeste& Escuta() { return dynamic_cast<TEscutaTeste&>(FDialogo->Escuta()); }
     void Esperar() {
         ASSERT_TRUE(QTest::qWaitFor([this] { return !FDialogo->Ocupado(); }, 20000));
     }
@@ -605,7 +607,7 @@ TEST_F(Config, PreviaDeNoticias) {
     }
     // "Ouvir uma notícia" speaks the first item with its summary.
     FDialogo->OuvirNoticia();
-    ASSERT_NE(FDialogo->VozTeste(), nullptr);
+    ASSERT_NE(Escuta().Voz(), nullptr);
     A.Avancar(200);
     QTest::qWait(300);
     ASSERT_FALSE(A.Voz.Roteiro.Falados.empty());
@@ -662,12 +664,12 @@ TEST_F(Config, OuvirArquivos) {
     ASSERT_EQ(A.Dispositivo.Abertos.size(), abertos + 1);
     EXPECT_EQ(NomeExibicao(A.Dispositivo.Abertos.back()), "a1");
     EXPECT_EQ(propagandas->text(), "Parar");
-    ASSERT_NE(FDialogo->PlayerTeste(), nullptr);
-    EXPECT_EQ(FDialogo->PlayerTeste()->Alias(), "teste");
-    EXPECT_EQ(FDialogo->PlayerTeste()->Volume(), 35);
+    ASSERT_NE(Escuta().Player(), nullptr);
+    EXPECT_EQ(Escuta().Player()->Alias(), "teste");
+    EXPECT_EQ(Escuta().Player()->Volume(), 35);
     // The volume follows the bar while it plays.
     C<QSlider>("trkVolume0")->setValue(60);
-    EXPECT_EQ(FDialogo->PlayerTeste()->Volume(), 60);
+    EXPECT_EQ(Escuta().Player()->Volume(), 60);
     // The jingle row stops the advertisement and plays the jingle.
     FDialogo->OuvirVolume(1);
     EXPECT_EQ(NomeExibicao(A.Dispositivo.Abertos.back()), "antes");
@@ -681,7 +683,7 @@ TEST_F(Config, OuvirArquivos) {
     EXPECT_EQ(vinhetas->text(), "Parar");
     FDialogo->PassoTeste();
     EXPECT_EQ(vinhetas->text(), "Ouvir");
-    EXPECT_EQ(FDialogo->PlayerTeste()->Estado(), TEstadoPlayer::epParado);
+    EXPECT_EQ(Escuta().Player()->Estado(), TEstadoPlayer::epParado);
     // A second click stops.
     FDialogo->OuvirVolume(1);
     EXPECT_EQ(vinhetas->text(), "Parar");
@@ -709,8 +711,8 @@ TEST_F(Config, VozDeTeste) {
     voz->setCurrentIndex(2);
     C<QSpinBox>("spnVelocidade")->setValue(3);
     FDialogo->OuvirVolume(5);  // "Mensagens"
-    ASSERT_NE(FDialogo->VozTeste(), nullptr);
-    const TLocutor& teste = *FDialogo->VozTeste();
+    ASSERT_NE(Escuta().Voz(), nullptr);
+    const TLocutor& teste = *Escuta().Voz();
     EXPECT_EQ(teste.NomeVoz(), voz->currentText().toStdString());
     EXPECT_EQ(teste.Velocidade(), 3);
     EXPECT_NE(&teste, &A.Programa->Locutor());

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ambiente/uTermos.h"
 #include "apoio/uMidia.h"
 #include "janelas/uApoioJanelas.h"
 #include "janelas/uComponentes.h"
@@ -19,7 +20,6 @@
 #include "janelas/uTemas.h"
 #include "janelas/uTermosJanela.h"
 #include "programa/uAmbienteProgramacao.h"
-#include "programa/uTermos.h"
 
 using namespace ljsn;
 using namespace ljsn::teste;

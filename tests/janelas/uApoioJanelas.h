@@ -33,8 +33,6 @@ inline TfrmPrincipal::TDependencias DependenciasJanela(TAmbienteProgramacao& AAm
                                                        TPrograma*& AFeito) {
     return {AAmbiente.Relogio,
             AAmbiente.Fila,
-            AAmbiente.Dispositivo,
-            AAmbiente.Voz,
             {},
             [&AAmbiente, &AFeito](IVisao& AVisao, TOpcoesPrograma AOpcoes) {
                 auto programa = std::make_unique<TPrograma>(AAmbiente.Relogio,

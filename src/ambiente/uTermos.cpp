@@ -1,4 +1,4 @@
-#include "programa/uTermos.h"
+#include "ambiente/uTermos.h"
 
 #include "ambiente/uInicializacao.h"
 #include "ambiente/uPastas.h"

@@ -1,4 +1,4 @@
-#include "controle/uQRCode.h"
+#include "comum/uQRCode.h"
 
 #include <algorithm>
 #include <array>
