@@ -41,6 +41,13 @@ std::string LerArquivo(const std::string& ACaminho) {
     return s.str();
 }
 
+std::string LerStatDoProcesso(const std::string& APastaProcesso) {
+    std::ifstream arquivo(APastaProcesso + "/stat", std::ios::binary);
+    std::string linha;
+    std::getline(arquivo, linha);
+    return linha;
+}
+
 std::string LerLogs(const std::string& APastaDados) {
     std::string r;
     std::error_code erro;

@@ -23,6 +23,8 @@ class TPastaTemporaria {
 
 void EscreverArquivo(const std::string& ACaminho, const std::string& AConteudo);
 std::string LerArquivo(const std::string& ACaminho);
+// A /proc/PID/stat line; empty when the process ended meanwhile.
+std::string LerStatDoProcesso(const std::string& APastaProcesso);
 // Every log file in the data folder's "Logs", one after another; empty
 // when there is none.
 std::string LerLogs(const std::string& APastaDados);

@@ -114,7 +114,7 @@ int ProcessosVivosNoGrupo(pid_t AGrupo) {
             ::getpgid(std::stoi(nome)) != AGrupo) {
             continue;
         }
-        const std::string stat = LerArquivo(e.path().string() + "/stat");
+        const std::string stat = LerStatDoProcesso(e.path().string());
         const std::size_t fim = stat.rfind(')');
         if (fim != std::string::npos && fim + 2 < stat.size() && stat[fim + 2] != 'Z') {
             ++n;

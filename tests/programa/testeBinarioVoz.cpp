@@ -25,7 +25,7 @@ pid_t GrupoDoNavegador(pid_t APrograma) {
         if (nome.find_first_not_of("0123456789") != std::string::npos) {
             continue;
         }
-        const std::string stat = LerArquivo(e.path().string() + "/stat");
+        const std::string stat = LerStatDoProcesso(e.path().string());
         const std::size_t fim = stat.rfind(')');
         if (fim == std::string::npos || stat.find("(chromium)") == std::string::npos) {
             continue;
