@@ -27,7 +27,6 @@
 
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "ambiente/uInicializacao.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "ambiente/uRede.h"
@@ -834,7 +833,7 @@ void TfrmConfig::Carregar() {
     chkSubpastas->setChecked(c.IncluirSubpastas);
     chkAleatorio->setChecked(c.Aleatorio);
     cbxTema->setCurrentIndex(cbxTema->findText(Q(c.Tema)));
-    chkIniciarWindows->setChecked(IniciaComWindows());
+    chkIniciarWindows->setChecked(FControle.IniciaComSistema());
     chkTocarAoAbrir->setChecked(c.TocarAoIniciar);
     chkBandeja->setChecked(c.FecharParaBandeja);
     chkWidget->setChecked(c.WidgetNaBandeja);
@@ -1041,10 +1040,7 @@ bool TfrmConfig::Salvar() {
     }
     TConfiguracoes novo = FControle.Config();
     CopiarPara(novo);
-    if (!DefinirIniciarComWindows(chkIniciarWindows->isChecked(), FDep.Executavel)) {
-        GravarLog("INICIO",
-                  "iniciar com o Windows: não foi possível gravar " + ArquivoAutoInicio());
-    }
+    FControle.DefinirIniciarComSistema(chkIniciarWindows->isChecked());
     try {
         FControle.Aplicar(novo);
     } catch (const TErroComando& e) {

@@ -38,8 +38,6 @@ struct TDependenciasConfig {
     TRelogio& Relogio;
     // The program clock (local date-time in days) for the sample sentences.
     std::function<double()> Agora;
-    // The executable an automatic start runs.
-    std::string Executavel;
     // The slow look-ups, replaceable in tests; they run off the main thread.
     std::function<TCidade(const std::string&, std::stop_token)> BuscarCidade;
     std::function<TClima(double, double, double, std::stop_token)> ObterClima;

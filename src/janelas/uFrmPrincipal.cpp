@@ -796,8 +796,7 @@ void TfrmPrincipal::AbrirConfiguracoes() {
     }
     FConfigAberta = true;
     IControle& p = *FPrograma;
-    TDependenciasConfig dep{
-        FDep.Relogio, [this] { return FPrograma->Agora(); }, FOpcoes.CaminhoExecutavel, {}, {}, {}};
+    TDependenciasConfig dep{FDep.Relogio, [this] { return FPrograma->Agora(); }, {}, {}, {}};
     // The programme keeps playing: the tick runs inside the dialog's loop.
     const bool salvou =
         TfrmConfig::Executar(this, p, p.MusicaAtualParaConfig(), p.LoudnessAtual(), std::move(dep));

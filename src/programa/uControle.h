@@ -180,6 +180,11 @@ class IControle {
     virtual double LoudnessAtual() const = 0;
     virtual bool PrimeiraExecucao() const = 0;
 
+    // Starting with the computer (the user's autostart entry). False, with a
+    // log line, when the entry could not be written.
+    virtual bool IniciaComSistema() const = 0;
+    virtual bool DefinirIniciarComSistema(bool ALigar) = 0;
+
     // A test playback of the face's own.
     virtual std::unique_ptr<IEscutaTeste> CriarEscutaTeste() = 0;
 };

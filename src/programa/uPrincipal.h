@@ -128,6 +128,8 @@ class TPrograma final : public IControle {
     double LoudnessAtual() const override { return FLoudnessAtual; }
     bool PrimeiraExecucao() const override { return FPrimeiraExecucao; }
     std::unique_ptr<IEscutaTeste> CriarEscutaTeste() override;
+    bool IniciaComSistema() const override;
+    bool DefinirIniciarComSistema(bool ALigar) override;
 
     // Starts or stops the control server per the settings.
     void AtualizarControleRemoto();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "ambiente/uInicializacao.h"
 #include "ambiente/uLog.h"
 #include "ambiente/uPastas.h"
 #include "comum/uTexto.h"
@@ -158,6 +159,18 @@ TMudancasConfig TPrograma::Aplicar(const TConfiguracoes& ANovo) {
 
 std::unique_ptr<IEscutaTeste> TPrograma::CriarEscutaTeste() {
     return std::make_unique<TEscutaTeste>(FDispositivo, FFabricaVoz, FRelogio);
+}
+
+bool TPrograma::IniciaComSistema() const {
+    return IniciaComWindows();
+}
+
+bool TPrograma::DefinirIniciarComSistema(bool ALigar) {
+    if (DefinirIniciarComWindows(ALigar, FOpcoes.CaminhoExecutavel)) {
+        return true;
+    }
+    GravarLog("INICIO", "iniciar com o Windows: não foi possível gravar " + ArquivoAutoInicio());
+    return false;
 }
 
 int TPrograma::PortaCelular() const {

@@ -98,7 +98,7 @@ class Config : public testing::Test {
         ::unsetenv("XDG_CONFIG_HOME");
     }
     TDependenciasConfig Dep() {
-        return TDependenciasConfig{A.Relogio, {}, "/teste/lojasonorante", Cidade, Clima, Noticias};
+        return TDependenciasConfig{A.Relogio, {}, Cidade, Clima, Noticias};
     }
     TfrmConfig& Abrir(const std::string& AMusica = {}, double ALoudness = -999) {
         FDialogo = std::make_unique<TfrmConfig>(nullptr, *A.Programa, AMusica, ALoudness, Dep());
