@@ -54,7 +54,8 @@ TPrograma::TPrograma(TRelogio& ARelogio,
       FVisao(AVisao),
       FDispositivo(ADispositivo),
       FFabricaVoz(AFabricaVoz),
-      FOpcoes(std::move(AOpcoes)) {}
+      FOpcoes(std::move(AOpcoes)),
+      FGuardas(ARelogio) {}
 
 void TPrograma::Iniciar() {
     VERIFICAR_OU(FDono.NaThreadDona() && !FIniciado) {
@@ -62,16 +63,13 @@ void TPrograma::Iniciar() {
     }
     FIniciado = true;
     // Seeded from the clock, once.
-    FAleatorio.seed(static_cast<std::mt19937::result_type>(
+    FFilaProg = TFilaProgramacao(static_cast<std::mt19937::result_type>(
         std::chrono::system_clock::now().time_since_epoch().count()));
     FDeslocamentoRelogio = CalcularDeslocamentoRelogio(FOpcoes.ValorRelogio, FRelogio.Agora());
-    FPlayerA = std::make_unique<TPlayer>(FDispositivo, "musica");
-    FPlayerB = std::make_unique<TPlayer>(FDispositivo, "musica2");
-    FPlayer = FPlayerA.get();
     FLeitorTags = std::make_unique<TLeitorTags>(
         FFila, [this](const std::string& AArquivo, const TTagsAudio& ATags) {
-            FInfo = LinhaInfo(ATags, NomeExibicao(AArquivo));
-            FVisao.MostrarTags(ATags, FInfo);
+            FMostrado.Info = LinhaInfo(ATags, NomeExibicao(AArquivo));
+            FVisao.MostrarTags(ATags, FMostrado.Info);
         });
     FControle = std::make_unique<TControleRemoto>(FFila, FRelogio);
     FControle->DefinirOnComando([this](const std::string& AAcao, const TJson& ADados) {
@@ -107,7 +105,6 @@ void TPrograma::Iniciar() {
                                               }
                                           });
                                       });
-    FLoudnessAtual = -999;
 
     std::error_code erro;
     FPrimeiraExecucao = !std::filesystem::exists(TConfiguracoes::CaminhoConfig(), erro);
@@ -119,10 +116,15 @@ void TPrograma::Iniciar() {
     conversores.Voz = [](const std::string& ANome) { return TVozEdge::NomeAtual(ANome); };
     FConfig->Carregar(conversores);
     FSalvamento = std::make_unique<TSalvamento>(*FConfig);
+    FNiveis = std::make_unique<TNiveis>(FRelogio, FDispositivo, *FConfig);
+    FDuracoes = std::make_unique<TLeitorDuracoes>(
+        FFila,
+        [](const std::string& AArquivo) { return DuracaoMidia(AArquivo); },
+        [this](bool AMusicas) { DuracoesLidas(AMusicas); });
     FAgendaClima = std::make_unique<TAgendaClima>(FRelogio, FFila, *FConfig);
     FAgendaNoticias = std::make_unique<TAgendaNoticias>(FRelogio, FFila, *FConfig);
     FAgendaNoticias->DefinirAoConcluir([this] { AtualizarStatus(); });
-    FVolumeGeral = std::clamp(FConfig->Volume, 0, 100);
+    FNiveis->DefinirVolume(std::clamp(FConfig->Volume, 0, 100));
     AplicarConfiguracoes();
 
     // The phones are served before the folders are listed: a huge or stalled
@@ -132,18 +134,19 @@ void TPrograma::Iniciar() {
     FListador = std::make_unique<TListador>(
         FFila, [this](TListasLidas AListas) { ListasLidas(std::move(AListas)); });
     PedirListas(false);
-    FMinutosSemData = FConfig->DatasMinutos / 2;
+    FRodizio.AdiantarDatas(FConfig->DatasMinutos / 2);
     FAgendaClima->AtualizarClima();
     FAgendaNoticias->AtualizarNoticias();
     AtualizarStatus();
-    FAcaoInicial = FOpcoes.Linha.Comando;
-    FAutoTocar = FConfig->TocarAoIniciar;
-    FRetomar = MusicaParaRetomar();
+    FArranque.AcaoInicial = FOpcoes.Linha.Comando;
+    FArranque.AutoTocar = FConfig->TocarAoIniciar;
+    FArranque.Retomar = MusicaParaRetomar();
     Tick();
 }
 
 void TPrograma::TocarOuPausar() {
-    if (FPlayer->Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr || FPausadoNasNoticias) {
+    if (FNiveis->Atual().Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr ||
+        FPausadoNasNoticias) {
         Pausar();
     } else {
         Tocar();
@@ -172,25 +175,22 @@ TPrograma::~TPrograma() {
     if (!FIniciado) {
         return;
     }
-    FGeracao->store(-1);
     *FVivo = nullptr;
+    // The durations readers stop after the file each is on.
+    FDuracoes.reset();
     // Downloads under way are abandoned; their results would find no one.
     FListador.reset();
     FAgendaNoticias.reset();
     FAgendaClima.reset();
     FLeitorTags.reset();
-    FConfig->Volume = FVolumeGeral;
+    FConfig->Volume = FNiveis->Volume();
     FSalvamento->Salvar();
     FControle.reset();
-    FPlayerSaindo = nullptr;
-    FPlayer = nullptr;
-    FPlayerA.reset();
-    FPlayerB.reset();
+    FNiveis.reset();
     FVolumeAuto.reset();
     FLocutor.reset();
     // The bridge (and its browser) lives outside the programme's tree.
     TVozEdge::Finalizar();
-    RecolherLeitores(true);
     FMarca.Encerrar();
     // The last line: whatever the shutdown had to say came before it.
     GravarLog("FIM", "programa fechado");
@@ -243,35 +243,35 @@ void TPrograma::ExecutarTick() {
     VigiarReproducao();
 
     // The end of the current item.
-    if (FEmReproducao && FPlayer->Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
-        if (const std::string erro = FPlayer->ErroLeitura();
-            !erro.empty() && FFalhasRegistradas.Registrar(FPlayer->Arquivo(), FRelogio.Tique())) {
+    TPlayer& player = FNiveis->Atual();
+    if (FEmReproducao && player.Estado() == TEstadoPlayer::epParado && !FPausadoNasNoticias) {
+        if (const std::string erro = player.ErroLeitura();
+            !erro.empty() && FGuardas.RegistrarFalha(player.Arquivo())) {
             // A damaged file ends like any other, but the shop should know.
             const auto espaco = erro.find(' ');
             GravarLogFmt("ERRO",
                          "leitura interrompida em %s: %s | %s",
                          FormatarDuracao(LerInteiroOu(erro.substr(0, espaco), 0)),
                          espaco == std::string::npos ? erro : erro.substr(espaco + 1),
-                         FPlayer->Arquivo());
+                         player.Arquivo());
         }
         if (!FNoticiasNoAr) {
-            if (!FSemMusica) {
+            if (!FGuardas.EsperandoMusicas()) {
                 TocarProxima();
-            } else if (DecorridoMs(FSemMusicaDesde, FRelogio.Tique()) >= kEsperaSemMusicaMs) {
+            } else if (FGuardas.TentarDeNovo()) {
                 // Songs failed in a row: the folder is looked at again (on
                 // the worker) and one song tried, not the list at tick speed.
-                FSemMusicaDesde = FRelogio.Tique();
                 PedirListas(true);
             }
         } else {
             EncerrarNoticiasSeAcabou();
         }
     } else {
-        FDuracao = FPlayer->Duracao();
-        FPosicao = FPlayer->Posicao();
-        FVisao.MostrarTempos(FPosicao, FDuracao);
+        FMostrado.Duracao = player.Duracao();
+        FMostrado.Posicao = player.Posicao();
+        FVisao.MostrarTempos(FMostrado.Posicao, FMostrado.Duracao);
     }
-    RecolherLeitores(false);
+    FDuracoes->Recolher();
 }
 
 std::string TPrograma::MusicaParaRetomar() const {
@@ -293,29 +293,29 @@ std::string TPrograma::MusicaParaRetomar() const {
 }
 
 void TPrograma::TocarAoComecar() {
-    if (!FListasProntas) {
+    if (!FArranque.ListasProntas) {
         return;
     }
-    if (!FRetomar.empty()) {
-        const std::string musica = std::exchange(FRetomar, std::string());
-        FAutoTocar = false;
-        const auto it = std::find(FMusicas.begin(), FMusicas.end(), musica);
-        if (!FEmReproducao && !FMusicas.empty()) {
-            GravarLogFmt(
-                "INICIO",
-                "o programa parou de forma inesperada: retomando %s",
-                it != FMusicas.end() ? NomeExibicao(musica) : std::string("a programacao"));
-            if (it != FMusicas.end()) {
-                TocarMusica(static_cast<int>(it - FMusicas.begin()));
+    const auto& musicas = FFilaProg.Musicas();
+    if (!FArranque.Retomar.empty()) {
+        const std::string musica = std::exchange(FArranque.Retomar, std::string());
+        FArranque.AutoTocar = false;
+        const auto it = std::find(musicas.begin(), musicas.end(), musica);
+        if (!FEmReproducao && !musicas.empty()) {
+            GravarLogFmt("INICIO",
+                         "o programa parou de forma inesperada: retomando %s",
+                         it != musicas.end() ? NomeExibicao(musica) : std::string("a programacao"));
+            if (it != musicas.end()) {
+                TocarMusica(static_cast<int>(it - musicas.begin()));
             } else {
                 Tocar();
             }
         }
         return;
     }
-    if (FAutoTocar) {
-        FAutoTocar = false;
-        if (!FMusicas.empty() && !FEmReproducao) {
+    if (FArranque.AutoTocar) {
+        FArranque.AutoTocar = false;
+        if (!musicas.empty() && !FEmReproducao) {
             Tocar();
         }
     }
@@ -336,44 +336,28 @@ void TPrograma::RegistrarErro(const std::exception& AErro) {
 
 void TPrograma::DefinirVolume(int AVolume) {
     const int volume = std::clamp(AVolume, 0, 100);
-    if (volume != FVolumeGeral && !FVolumePendente) {
-        FVolumePendente = true;
-        FVolumeMudouEm = FRelogio.Tique();
-    }
-    FVolumeGeral = volume;
+    FGuardas.VolumeMudou(volume != FNiveis->Volume());
+    FNiveis->DefinirVolume(volume);
 }
 
 void TPrograma::SalvarVolumeSePendente() {
-    if (!FVolumePendente || DecorridoMs(FVolumeMudouEm, FRelogio.Tique()) < kEsperaSalvarVolumeMs) {
+    if (!FGuardas.SalvarVolumeAgora()) {
         return;
     }
-    FVolumePendente = false;
-    FConfig->Volume = FVolumeGeral;
+    FConfig->Volume = FNiveis->Volume();
     FSalvamento->Salvar();
 }
 
 void TPrograma::VigiarReproducao() {
-    const std::uint32_t agora = FRelogio.Tique();
     const auto tocando = [](TPlayer* AP) {
         return AP != nullptr && AP->Estado() == TEstadoPlayer::epTocando && AP->Posicao() > 0;
     };
-    if (tocando(FPlayer) || tocando(FPlayerSaindo)) {
-        if (FSemMusica) {
-            GravarLog("INICIO", "as musicas voltaram a abrir: a programacao continua");
-            FSemMusica = false;
-        }
-        FFalhasMusica = 0;
-        FTocouEm = agora;
-        return;
+    const auto noAr = FNiveis->NoAr();
+    if (FGuardas.Vigiar(tocando(noAr[0]) || tocando(noAr[1]), EstaTocando() && !FNoticiasNoAr)) {
+        RegistrarEspera();
     }
-    if (!EstaTocando() || FNoticiasNoAr || FSemMusica) {
-        FTocouEm = agora;
-        return;
-    }
-    // Files that open and then never play (a share that stopped, streams the
-    // engine keeps abandoning): the same wait as songs that fail to open.
-    if (DecorridoMs(FTocouEm, agora) >= kMaxSemTocarMs) {
-        EsperarPorMusicas();
+    if (FGuardas.Voltou()) {
+        GravarLog("INICIO", "as musicas voltaram a abrir: a programacao continua");
     }
 }
 
@@ -381,26 +365,18 @@ void TPrograma::VigiarSilencio() {
     // The mixer's peak since the last tick; a device that cannot tell says
     // nothing and is never judged.
     const auto resposta = FDispositivo.Enviar("status saida level");
-    if (!resposta || FConfig->SilencioMaximo <= 0 || !EstaTocando() || FNoticiasNoAr ||
-        FPlayer->Estado() != TEstadoPlayer::epTocando) {
-        FSilencioMs = 0;
+    const bool vigiar =
+        EstaTocando() && !FNoticiasNoAr && FNiveis->Atual().Estado() == TEstadoPlayer::epTocando;
+    if (!FGuardas.Silencio(resposta ? std::optional<int>(LerInteiroOu(*resposta, 0)) : std::nullopt,
+                           vigiar,
+                           FConfig->SilencioMaximo,
+                           kIntervaloTickMs)) {
         return;
     }
-    // -60 dBFS is 1000 millionths of full scale.
-    if (LerInteiroOu(*resposta, 0) >= 1000) {
-        FSilencioMs = 0;
-        return;
-    }
-    FSilencioMs += kIntervaloTickMs;
-    if (FSilencioMs < static_cast<std::uint32_t>(FConfig->SilencioMaximo) * 1000u) {
-        return;
-    }
-    FSilencioMs = 0;
-    ++FSilencios;
     GravarLogFmt("SILENCIO",
                  "%d s sem som: pulando %s",
                  FConfig->SilencioMaximo,
-                 std::filesystem::path(FPlayer->Arquivo()).filename().string());
+                 std::filesystem::path(FNiveis->Atual().Arquivo()).filename().string());
     Proxima();
 }
 

@@ -19,25 +19,26 @@ TEstadoControle TPrograma::Estado() const {
     TEstadoControle e;
     if (EstaPausado()) {
         e.Situacao = "pausado";
-    } else if (FEmReproducao && (FPlayer->Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr)) {
+    } else if (FEmReproducao &&
+               (FNiveis->Atual().Estado() == TEstadoPlayer::epTocando || FNoticiasNoAr)) {
         e.Situacao = "tocando";
     }
     if (FNoticiasNoAr) {
         e.Tipo = "noticias";
-    } else if (FTocandoVinheta) {
+    } else if (FFilaProg.TocandoVinheta()) {
         e.Tipo = "vinheta";
-    } else if (FTocandoPropaganda) {
+    } else if (FFilaProg.TocandoIntervalo()) {
         e.Tipo = "propaganda";
     }
-    e.Faixa = FTitulo;
-    e.Posicao = FPosicao;
-    e.Duracao = FDuracao;
-    e.Volume = FVolumeGeral;
+    e.Faixa = FMostrado.Titulo;
+    e.Posicao = FMostrado.Posicao;
+    e.Duracao = FMostrado.Duracao;
+    e.Volume = FNiveis->Volume();
     e.Locutor = FLocutor->TextoAtual();
     e.ErroLocutor = FLocutor->UltimoErro();
-    e.ASeguir = FTextosStatus[3];
-    e.Info = FInfo;
-    e.Silencios = FSilencios;
+    e.ASeguir = FMostrado.TextosStatus[3];
+    e.Info = FMostrado.Info;
+    e.Silencios = FGuardas.Silencios();
     if (FSalvamento->Falhou()) {
         e.Aviso = "As configurações não puderam ser salvas (" + FSalvamento->Erro() +
                   "). O programa tenta de novo a cada minuto.";
@@ -56,8 +57,8 @@ void TPrograma::AtualizarControleRemoto() {
         FErroCelular = FControle->Iniciar(FConfig->CelularPorta, FConfig->CelularPin);
         if (!FErroCelular.empty()) {
             // Shown where the next-item text is, until the status texts are rebuilt.
-            FTextosStatus[3] = FErroCelular;
-            FVisao.MostrarStatus(FTextosStatus);
+            FMostrado.TextosStatus[3] = FErroCelular;
+            FVisao.MostrarStatus(FMostrado.TextosStatus);
             GravarLog("ERRO", FErroCelular);
         }
     }
@@ -111,7 +112,7 @@ TMudancasConfig TPrograma::Aplicar(const TConfiguracoes& ANovo) {
     // disk on its own delay.
     m.Volume = novo.Volume != FConfig->Volume;
     if (!m.Volume) {
-        novo.Volume = FVolumeGeral;
+        novo.Volume = FNiveis->Volume();
     }
     m.Widget = novo.WidgetX != FConfig->WidgetX || novo.WidgetY != FConfig->WidgetY ||
                novo.WidgetPorCima != FConfig->WidgetPorCima ||
@@ -145,8 +146,8 @@ TMudancasConfig TPrograma::Aplicar(const TConfiguracoes& ANovo) {
     // The whole file was written: whatever failed before is saved now.
     FSalvamento->TentarSePendente();
     if (m.Volume) {
-        FVolumePendente = false;
-        FVolumeGeral = std::clamp(novo.Volume, 0, 100);
+        FGuardas.VolumeSalvo();
+        FNiveis->DefinirVolume(std::clamp(novo.Volume, 0, 100));
     }
     if (m.Programacao) {
         AplicarProgramacao();
@@ -186,8 +187,7 @@ void TPrograma::AplicarProgramacao() {
                  FConfig->NoticiasCadaMusicas,
                  FConfig->TransicaoSegundos);
     AplicarConfiguracoes();
-    FMinutosSemMensagem = 0;
-    FIndiceMensagem = -1;
+    FRodizio.ReiniciarMensagens();
     RecarregarListas();
     FAgendaClima->Esvaziar();
     FAgendaClima->AtualizarClima();
@@ -198,15 +198,15 @@ void TPrograma::AplicarProgramacao() {
 }
 
 std::string TPrograma::MusicaAtualParaConfig() const {
-    if (FPlayer == nullptr || FTocandoPropaganda || FTocandoVinheta || FNoticiasNoAr ||
-        FIndiceMusica < 0 || FIndiceMusica >= static_cast<int>(FMusicas.size())) {
+    const std::string musica = FFilaProg.MusicaAtual();
+    if (!FNiveis || FFilaProg.TocandoIntervalo() || FNoticiasNoAr || musica.empty()) {
         return {};
     }
-    const TEstadoPlayer estado = FPlayer->Estado();
+    const TEstadoPlayer estado = FNiveis->Atual().Estado();
     if (estado != TEstadoPlayer::epTocando && estado != TEstadoPlayer::epPausado) {
         return {};
     }
-    return NomeExibicao(FMusicas[static_cast<std::size_t>(FIndiceMusica)]);
+    return NomeExibicao(musica);
 }
 
 std::string TPrograma::TextoCelular() const {

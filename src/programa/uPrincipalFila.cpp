@@ -1,9 +1,7 @@
-// The programme queue: lists, rotation, breaks, and starting each item.
+// The programme queue: lists in, the break and the news due, and starting
+// each item on the players.
 #include <algorithm>
 #include <filesystem>
-#include <set>
-
-#include <sys/stat.h>
 
 #include "ambiente/uLog.h"
 #include "comum/uTexto.h"
@@ -21,29 +19,8 @@ std::string NomeExibicao(const std::string& ACaminho) {
     return fs::path(ACaminho).stem().string();
 }
 
-namespace {
-
-// The index after AIndice in a rotation of ATamanho (> 0) items.
-int Seguinte(int AIndice, std::size_t ATamanho) {
-    return (AIndice + 1) % static_cast<int>(ATamanho);
-}
-
-}  // namespace
-
-bool TPrograma::VinhetaUsavel(const std::string& ACaminho) const {
-    // Checked by the last listing, and still the one the settings name.
-    return !ACaminho.empty() && (ACaminho == FVinhetaAntes || ACaminho == FVinhetaDepois);
-}
-
-void TPrograma::Embaralhar(std::vector<std::string>& ALista) {
-    for (std::size_t i = ALista.size(); i-- > 1;) {
-        std::uniform_int_distribution<std::size_t> d(0, i);
-        std::swap(ALista[i], ALista[d(FAleatorio)]);
-    }
-}
-
 void TPrograma::PedirListas(bool ATocarDepois) {
-    FTocarAoListar = FTocarAoListar || ATocarDepois;
+    FArranque.TocarAoListar = FArranque.TocarAoListar || ATocarDepois;
     FListador->Pedir({FConfig->PastaMusicas,
                       FConfig->PastaPropagandas,
                       FConfig->IncluirSubpastas,
@@ -59,53 +36,26 @@ void TPrograma::ListasLidas(TListasLidas AListas) {
     for (const auto& recusa : AListas.Recusas) {
         GravarLog("CONFIG", recusa);
     }
-    FVinhetaAntes = std::move(AListas.VinhetaAntes);
-    FVinhetaDepois = std::move(AListas.VinhetaDepois);
-    if (FConfig->Aleatorio) {
-        Embaralhar(AListas.Musicas);
-        Embaralhar(AListas.Propagandas);
-    }
-    // The rotation goes on where it was: the song on air keeps its place, and
-    // the break already queued stays when the advertisements did not change.
-    std::string atual;
-    if (FIndiceMusica >= 0 && FIndiceMusica < static_cast<int>(FMusicas.size())) {
-        atual = FMusicas[static_cast<std::size_t>(FIndiceMusica)];
-    }
-    const bool mesmasPropagandas = FPropagandas == AListas.Propagandas;
-    FMusicas = std::move(AListas.Musicas);
-    FPropagandas = std::move(AListas.Propagandas);
-    FIndiceMusica = -1;
-    FLinhaSelecionada = -1;
-    if (!atual.empty()) {
-        for (std::size_t i = 0; i < FMusicas.size(); ++i) {
-            if (IguaisSemCaixa(FMusicas[i], atual)) {
-                FIndiceMusica = static_cast<int>(i);
-                break;
-            }
-        }
-        FLinhaSelecionada = FIndiceMusica;
-    }
-    if (!mesmasPropagandas) {
-        FIndicePropaganda = -1;
-        FFilaIntervalo.clear();
-    }
-    if (FMusicas.empty()) {
+    FFilaProg.TrocarListas(std::move(AListas), FConfig->Aleatorio);
+    const auto& musicas = FFilaProg.Musicas();
+    const auto& propagandas = FFilaProg.Propagandas();
+    if (musicas.empty()) {
         DefinirTitulo("Clique na engrenagem para escolher a pasta de músicas");
     }
-    LerDuracoes();
+    FDuracoes->Ler({FFilaProg.VinhetaAntes(), FFilaProg.VinhetaDepois()}, propagandas, musicas);
     if (FConfig->VolumeAutomatico) {
-        FVolumeAuto->Analisar(FMusicas);
-        FVolumeAuto->Analisar(FPropagandas);
+        FVolumeAuto->Analisar(musicas);
+        FVolumeAuto->Analisar(propagandas);
     }
     AtualizarStatus();
     FVisao.AtualizarLista();
-    if (!FListasProntas) {
-        FListasProntas = true;
+    if (!FArranque.ListasProntas) {
+        FArranque.ListasProntas = true;
         GravarLogFmt("INICIO",
                      "musicas: %d | propagandas: %d (a cada %d musica(s), %d por intervalo) | "
                      "transicao: %d s | noticias: %s",
-                     FMusicas.size(),
-                     FPropagandas.size(),
+                     musicas.size(),
+                     propagandas.size(),
                      FConfig->MusicasEntrePropagandas,
                      FConfig->PropagandasPorIntervalo,
                      FConfig->TransicaoSegundos,
@@ -116,42 +66,40 @@ void TPrograma::ListasLidas(TListasLidas AListas) {
         // The phone server's start error stays where the next-item text is,
         // as it did before the lists were in.
         if (!FErroCelular.empty()) {
-            FTextosStatus[3] = FErroCelular;
-            FVisao.MostrarStatus(FTextosStatus);
+            FMostrado.TextosStatus[3] = FErroCelular;
+            FVisao.MostrarStatus(FMostrado.TextosStatus);
         }
         // The command line's switch waited for the lists (/tocarpausar needs
         // songs to play).
-        if (FAcaoInicial != 0) {
-            ExecutarAcao(std::exchange(FAcaoInicial, 0));
+        if (FArranque.AcaoInicial != 0) {
+            ExecutarAcao(std::exchange(FArranque.AcaoInicial, 0));
         }
         TocarAoComecar();
     }
-    if (std::exchange(FTocarAoListar, false) && !FMusicas.empty() && FEmReproducao &&
-        !FNoticiasNoAr && FPlayer->Estado() == TEstadoPlayer::epParado) {
+    if (std::exchange(FArranque.TocarAoListar, false) && !musicas.empty() && FEmReproducao &&
+        !FNoticiasNoAr && FNiveis->Atual().Estado() == TEstadoPlayer::epParado) {
         TocarProxima();
     }
 }
 
 void TPrograma::TocarProxima() {
-    if (FMusicas.empty()) {
+    if (FFilaProg.Musicas().empty()) {
         // Advertisements never play without music.
         FEmReproducao = false;
         AtualizarStatus();
         return;
     }
-    if (FFilaIntervalo.empty()) {
+    if (FFilaProg.FilaVazia()) {
         MontarIntervalo();
     }
     while (true) {
-        if (FFilaIntervalo.empty()) {
-            FTocandoVinheta = false;
-            TocarMusica(Seguinte(FIndiceMusica, FMusicas.size()));
+        if (FFilaProg.FilaVazia()) {
+            TocarMusica(FFilaProg.SeguinteMusica());
             return;
         }
-        const TEntradaFila entrada = FFilaIntervalo.front();
-        FFilaIntervalo.pop_front();
+        const TFilaProgramacao::TEntrada entrada = FFilaProg.Retirar();
         if (entrada.Marca != MARCA_NOTICIAS) {
-            FTocandoVinheta = entrada.Marca == MARCA_VINHETA;
+            FFilaProg.ComecarIntervalo(entrada.Marca);
             FEmReproducao = true;
             TocarArquivo(entrada.Texto, true);
             AtualizarStatus();
@@ -164,105 +112,59 @@ void TPrograma::TocarProxima() {
     }
 }
 
-void TPrograma::EsperarPorMusicas() {
-    if (FSemMusica) {
-        return;
-    }
-    FSemMusica = true;
-    FSemMusicaDesde = FRelogio.Tique();
+void TPrograma::RegistrarEspera() {
     GravarLogFmt("ERRO",
                  "nenhuma musica abre (%d tentativa(s) seguida(s), pasta %s): nova tentativa a "
                  "cada %d s",
-                 FFalhasMusica,
+                 FGuardas.FalhasSeguidas(),
                  FConfig->PastaMusicas,
-                 static_cast<int>(kEsperaSemMusicaMs / 1000));
+                 static_cast<int>(TGuardas::kEsperaSemMusicaMs / 1000));
 }
 
 void TPrograma::MontarIntervalo() {
     const TConfiguracoes& c = *FConfig;
+    const bool devidas = FFilaProg.NoticiasDevidas(c);
     if (NoticiasProntas()) {
-        FFilaIntervalo.push_back({"noticias", MARCA_NOTICIAS});
+        FFilaProg.AdicionarNoticias();
         GravarLogFmt("FILA",
                      "noticias depois de %d musica(s) (regra: a cada %d)",
-                     FMusicasDesdeNoticias,
+                     FFilaProg.MusicasDesdeNoticias(),
                      c.NoticiasCadaMusicas);
-    } else if (c.NoticiasAtivas && FMusicasDesdeNoticias >= c.NoticiasCadaMusicas) {
+    } else if (devidas) {
         GravarLogFmt("NOTICIAS",
                      "era a vez das noticias (%d musicas), mas nao ha noticia para ler: entram "
                      "assim que chegar noticia (proxima busca as %s)",
-                     FMusicasDesdeNoticias,
+                     FFilaProg.MusicasDesdeNoticias(),
                      FormatarHoraMinuto(FAgendaNoticias->ProximaBusca()));
     }
-    if (c.NoticiasAtivas && FMusicasDesdeNoticias >= c.NoticiasCadaMusicas) {
-        BuscarSeAcabaram();
+    if (devidas) {
+        FAgendaNoticias->BuscarSeAcabaram();
     }
-    if (!FPropagandas.empty() && FMusicasDesdePropaganda >= c.MusicasEntrePropagandas) {
-        AdicionarIntervalo();
-        const auto arquivos = ArquivosNaFila();
-        GravarLogFmt("FILA",
-                     "intervalo comercial depois de %d musica(s) (regra: a cada %d): %d arquivo(s)",
-                     FMusicasDesdePropaganda,
-                     c.MusicasEntrePropagandas,
-                     arquivos);
-        FMusicasDesdePropaganda = 0;
-    }
-}
-
-void TPrograma::AdicionarIntervalo() {
-    const TConfiguracoes& c = *FConfig;
-    if (VinhetaUsavel(c.VinhetaAntes)) {
-        FFilaIntervalo.push_back({c.VinhetaAntes, MARCA_VINHETA});
-    }
-    for (int i = 0; i < c.PropagandasPorIntervalo; ++i) {
-        FIndicePropaganda = Seguinte(FIndicePropaganda, FPropagandas.size());
-        FFilaIntervalo.push_back({FPropagandas[static_cast<std::size_t>(FIndicePropaganda)], 0});
-    }
-    if (VinhetaUsavel(c.VinhetaDepois)) {
-        FFilaIntervalo.push_back({c.VinhetaDepois, MARCA_VINHETA});
-    }
-}
-
-bool TPrograma::NoticiasNaFila() const {
-    return std::any_of(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
-        return e.Marca == MARCA_NOTICIAS;
-    });
-}
-
-std::ptrdiff_t TPrograma::ArquivosNaFila() const {
-    return std::count_if(FFilaIntervalo.begin(), FFilaIntervalo.end(), [](const TEntradaFila& e) {
-        return e.Marca != MARCA_NOTICIAS;
-    });
+    FFilaProg.MontarIntervalo(c);
 }
 
 void TPrograma::TocarMusica(int AIndice) {
-    FIndiceMusica = AIndice;
-    FLinhaSelecionada = AIndice;
-    ++FMusicasDesdePropaganda;
-    ++FMusicasDesdeNoticias;
     FEmReproducao = true;
-    const bool ok = TocarArquivo(FMusicas[static_cast<std::size_t>(AIndice)], false);
+    const bool ok = TocarArquivo(FFilaProg.ComecarMusica(AIndice), false);
     // Success is counted once the song is heard (VigiarReproducao).
     if (!ok) {
-        // A song that never played does not bring the break nearer.
-        --FMusicasDesdePropaganda;
-        --FMusicasDesdeNoticias;
-        ++FFalhasMusica;
-        // A folder of thousands of files that never open must not be tried
-        // at tick speed until each has failed once.
-        if (FFalhasMusica >= std::min(static_cast<int>(FMusicas.size()), kMaxFalhasSeguidas)) {
-            EsperarPorMusicas();
+        FFilaProg.MusicaFalhou();
+        if (FGuardas.MusicaFalhou(static_cast<int>(FFilaProg.Musicas().size()))) {
+            RegistrarEspera();
         }
     }
     AtualizarStatus();
 }
 
 bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
+    TPlayer& player = FNiveis->Atual();
+    const bool vinheta = FFilaProg.TocandoVinheta();
     PrepararGanho(AArquivo, AIntervalo);
-    FPlayer->DefinirCategoria(!AIntervalo       ? TCategoriaAudio::caMusica
-                              : FTocandoVinheta ? TCategoriaAudio::caVinheta
-                                                : TCategoriaAudio::caPropaganda);
+    player.DefinirCategoria(!AIntervalo ? TCategoriaAudio::caMusica
+                            : vinheta   ? TCategoriaAudio::caVinheta
+                                        : TCategoriaAudio::caPropaganda);
     // The length the crossfade already read, so the file is not scanned twice.
-    const bool ok = FPlayer->Tocar(AArquivo, DuracaoConhecida(AArquivo));
+    const bool ok = player.Tocar(AArquivo, FDuracoes->Conhecida(AArquivo));
     if (ok && !AIntervalo) {
         // Before the log line: whoever sees the song announced can rely on
         // a restart resuming it.
@@ -271,44 +173,41 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
     if (FConfig->VolumeAutomatico) {
         // Measure what plays next before it is needed: the next
         // advertisement, then (first in the queue) the next music.
-        if (!FPropagandas.empty()) {
-            FVolumeAuto->Priorizar(FPropagandas[static_cast<std::size_t>(
-                Seguinte(FIndicePropaganda, FPropagandas.size()))]);
-        }
-        if (!FMusicas.empty()) {
-            FVolumeAuto->Priorizar(
-                FMusicas[static_cast<std::size_t>(Seguinte(FIndiceMusica, FMusicas.size()))]);
+        for (const std::string& proximo :
+             {FFilaProg.ProximaPropaganda(), FFilaProg.ProximaMusica()}) {
+            if (!proximo.empty()) {
+                FVolumeAuto->Priorizar(proximo);
+            }
         }
     }
-    FTocandoPropaganda = AIntervalo;
     AtualizarTipo();
     DefinirTitulo(NomeExibicao(AArquivo));
     FVisao.MostrarCapa(AArquivo,
-                       !AIntervalo       ? kGlifoMusica
-                       : FTocandoVinheta ? kGlifoVinheta
-                                         : kGlifoPropaganda);
+                       !AIntervalo ? kGlifoMusica
+                       : vinheta   ? kGlifoVinheta
+                                   : kGlifoPropaganda);
     // The tag line and cover follow once read off the main thread.
-    FInfo.clear();
+    FMostrado.Info.clear();
     FLeitorTags->Pedir(AArquivo);
     const std::string nome = fs::path(AArquivo).filename().string();
     if (!ok) {
-        DefinirTitulo(FTitulo + "  (erro ao abrir o arquivo)");
-        if (FTocandoVinheta) {
+        DefinirTitulo(FMostrado.Titulo + "  (erro ao abrir o arquivo)");
+        if (vinheta) {
             // Until the next listing looks at it again.
-            (AArquivo == FVinhetaAntes ? FVinhetaAntes : FVinhetaDepois).clear();
+            FFilaProg.DescartarVinheta(AArquivo);
         }
-        if (FFalhasRegistradas.Registrar(AArquivo, FRelogio.Tique())) {
+        if (FGuardas.RegistrarFalha(AArquivo)) {
             GravarLog("ERRO", "nao foi possivel tocar: " + AArquivo);
         }
     } else if (!AIntervalo) {
         GravarLogFmt("TOCANDO",
                      "musica %d/%d: %s (musicas desde a propaganda: %d, desde as noticias: %d)",
-                     FIndiceMusica + 1,
-                     FMusicas.size(),
+                     FFilaProg.IndiceMusica() + 1,
+                     FFilaProg.Musicas().size(),
                      nome,
-                     FMusicasDesdePropaganda,
-                     FMusicasDesdeNoticias);
-    } else if (FTocandoVinheta) {
+                     FFilaProg.MusicasDesdePropaganda(),
+                     FFilaProg.MusicasDesdeNoticias());
+    } else if (vinheta) {
         GravarLogFmt("TOCANDO", "vinheta (volume %d%%): %s", FConfig->VolumeVinhetas, nome);
     } else {
         GravarLogFmt("TOCANDO", "propaganda (volume %d%%): %s", FConfig->VolumePropagandas, nome);
@@ -317,46 +216,30 @@ bool TPrograma::TocarArquivo(const std::string& AArquivo, bool AIntervalo) {
     return ok;
 }
 
-std::string TPrograma::ProximoArquivo() {
-    if (!FFilaIntervalo.empty()) {
-        const TEntradaFila& e = FFilaIntervalo.front();
-        return e.Marca == MARCA_NOTICIAS ? std::string() : e.Texto;
-    }
-    if (NoticiasProntas()) {
-        return {};
-    }
-    if (FPropagandas.empty() || FMusicasDesdePropaganda < FConfig->MusicasEntrePropagandas) {
-        if (FMusicas.empty()) {
-            return {};
-        }
-        return FMusicas[static_cast<std::size_t>(Seguinte(FIndiceMusica, FMusicas.size()))];
-    }
-    if (VinhetaUsavel(FConfig->VinhetaAntes)) {
-        return FConfig->VinhetaAntes;
-    }
-    return FPropagandas[static_cast<std::size_t>(Seguinte(FIndicePropaganda, FPropagandas.size()))];
+std::string TPrograma::ProximoArquivo() const {
+    return FFilaProg.ProximoArquivo(*FConfig, NoticiasProntas());
 }
 
 void TPrograma::SelecionarLinha(int ALinha) {
-    FLinhaSelecionada = (ALinha >= 0 && ALinha < static_cast<int>(FMusicas.size())) ? ALinha : -1;
+    FFilaProg.SelecionarLinha(ALinha);
     FVisao.AtualizarLista();
 }
 
 void TPrograma::TocarLinha(int ALinha) {
     SelecionarLinha(ALinha);
-    if (FLinhaSelecionada < 0) {
+    if (FFilaProg.LinhaSelecionada() < 0) {
         return;
     }
-    FFilaIntervalo.clear();
+    FFilaProg.LimparFila();
     FPausadoNasNoticias = false;
     InterromperNoticias();
-    EncerrarSaida();
-    TocarMusica(FLinhaSelecionada);
+    FNiveis->EncerrarSaida();
+    TocarMusica(FFilaProg.LinhaSelecionada());
 }
 
 int TPrograma::LinhaAtual() const {
-    if (FEmReproducao && !FTocandoPropaganda && !FTocandoVinheta && !FNoticiasNoAr) {
-        return FIndiceMusica;
+    if (FEmReproducao && !FFilaProg.TocandoIntervalo() && !FNoticiasNoAr) {
+        return FFilaProg.IndiceMusica();
     }
     return -1;
 }

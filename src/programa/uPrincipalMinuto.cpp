@@ -13,20 +13,15 @@ void TPrograma::VerificarMinuto() {
     // The system clock: the LJSN_RELOGIO override moves only what is shown.
     const TDataHora agora = DecodificarDataHora(FRelogio.Agora());
     const int m = agora.Hora * 60 + agora.Minuto;
-    if (m == FUltimoMinuto) {
+    if (!FRodizio.NovoMinuto(m)) {
         return;
     }
-    FUltimoMinuto = m;
     const TConfiguracoes& c = *FConfig;
 
     // A box left running for weeks starts only once: old logs also go at
     // each change of day, by the same rule as at start-up.
-    const auto dia = static_cast<std::int64_t>(std::floor(FRelogio.Agora()));
-    if (dia != FDiaDosLogs) {
-        if (FDiaDosLogs != -1) {
-            LimparLogsAntigos();
-        }
-        FDiaDosLogs = dia;
+    if (FRodizio.NovoDia(static_cast<std::int64_t>(std::floor(FRelogio.Agora())))) {
+        LimparLogsAntigos();
     }
     // The phones' wrong PINs of a minute with no request since.
     FControle->Manter();
@@ -57,20 +52,17 @@ void TPrograma::VerificarMinuto() {
 
     const bool tocando = EstaTocando();
     if (c.MinutosEntreMensagens > 0 && !c.Mensagens.empty() && tocando) {
-        if (++FMinutosSemMensagem >= c.MinutosEntreMensagens) {
-            FMinutosSemMensagem = 0;
-            FIndiceMensagem = (FIndiceMensagem + 1) % static_cast<int>(c.Mensagens.size());
+        if (const auto i =
+                FRodizio.Mensagem(c.MinutosEntreMensagens, static_cast<int>(c.Mensagens.size()))) {
             FLocutor->Anunciar(
-                AplicarEmpresa(c.Mensagens[static_cast<std::size_t>(FIndiceMensagem)],
-                               c.NomeEmpresa,
-                               c.GeneroEmpresa),
+                AplicarEmpresa(
+                    c.Mensagens[static_cast<std::size_t>(*i)], c.NomeEmpresa, c.GeneroEmpresa),
                 TTipoFala::tfMensagem);
         }
     }
 
     if (!c.DatasAtivas.empty() && tocando) {
-        if (++FMinutosSemData >= c.DatasMinutos) {
-            FMinutosSemData = 0;
+        if (FRodizio.DataDevida(c.DatasMinutos)) {
             const auto frases = FrasesDoDia(c.DatasAtivas,
                                             c.DatasDiasAntes,
                                             c.Aniversario,
@@ -78,9 +70,8 @@ void TPrograma::VerificarMinuto() {
                                             c.NomeEmpresa,
                                             FRelogio.Agora());
             if (!frases.empty()) {
-                FIndiceData = (FIndiceData + 1) % static_cast<int>(frases.size());
-                FLocutor->Anunciar(frases[static_cast<std::size_t>(FIndiceData)],
-                                   TTipoFala::tfData);
+                const int i = FRodizio.ProximaData(static_cast<int>(frases.size()));
+                FLocutor->Anunciar(frases[static_cast<std::size_t>(i)], TTipoFala::tfData);
             }
         }
     }

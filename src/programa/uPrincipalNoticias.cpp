@@ -11,8 +11,7 @@ std::vector<TNoticia> TPrograma::NoticiasParaLer() const {
 }
 
 bool TPrograma::NoticiasProntas() const {
-    return FConfig->NoticiasAtivas && FMusicasDesdeNoticias >= FConfig->NoticiasCadaMusicas &&
-           !NoticiasParaLer().empty();
+    return FFilaProg.NoticiasDevidas(*FConfig) && !NoticiasParaLer().empty();
 }
 
 bool TPrograma::IniciarNoticias() {
@@ -21,13 +20,12 @@ bool TPrograma::IniciarNoticias() {
         return false;
     }
     // The music stops (it is not paused); the block is the item on air.
-    EncerrarSaida();
-    FPlayer->Parar();
-    FMusicasDesdeNoticias = 0;
+    FNiveis->EncerrarSaida();
+    FNiveis->Atual().Parar();
+    FFilaProg.ZerarNoticias();
+    FFilaProg.NadaNoAr();
     FNoticiasNoAr = true;
     FEmReproducao = true;
-    FTocandoPropaganda = false;
-    FTocandoVinheta = false;
 
     FLocutor->Anunciar(kAberturaNoticias, TTipoFala::tfNoticia);
     const std::size_t quantas =
@@ -46,11 +44,11 @@ bool TPrograma::IniciarNoticias() {
     FLocutor->Anunciar(kFechoNoticias, TTipoFala::tfNoticia);
     // The music is silent already: nothing to lower before the first text.
     FLocutor->SemDescida();
-    BuscarSeAcabaram();
+    FAgendaNoticias->BuscarSeAcabaram();
 
-    FPosicao = 0;
-    FDuracao = 0;
-    FInfo.clear();
+    FMostrado.Posicao = 0;
+    FMostrado.Duracao = 0;
+    FMostrado.Info.clear();
     FLeitorTags->Esquecer();
     DefinirTitulo(kLegendaNoticias);
     FVisao.MostrarCapa(std::string(), kGlifoNoticias);
@@ -66,10 +64,6 @@ void TPrograma::InterromperNoticias() {
         FNoticiasNoAr = false;
         FLocutor->Cancelar();
     }
-}
-
-void TPrograma::BuscarSeAcabaram() {
-    FAgendaNoticias->BuscarSeAcabaram();
 }
 
 void TPrograma::EncerrarNoticiasSeAcabou() {

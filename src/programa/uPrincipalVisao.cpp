@@ -11,8 +11,8 @@
 namespace ljsn {
 
 void TPrograma::DefinirTitulo(const std::string& ATitulo) {
-    FTitulo = ATitulo;
-    FVisao.MostrarTitulo(FTitulo);
+    FMostrado.Titulo = ATitulo;
+    FVisao.MostrarTitulo(FMostrado.Titulo);
 }
 
 void TPrograma::AtualizarTipo() {
@@ -26,24 +26,25 @@ void TPrograma::AtualizarTipo() {
         FVisao.MostrarTipo("●  NOTÍCIAS", TCorVisao::cvAmbar);
         return;
     }
-    if (FTocandoVinheta) {
+    if (FFilaProg.TocandoVinheta()) {
         texto = "●  VINHETA";
         cor = TCorVisao::cvCarmesim;
-    } else if (FTocandoPropaganda) {
+    } else if (FFilaProg.TocandoIntervalo()) {
         texto = "●  PROPAGANDA";
         cor = TCorVisao::cvCarmesim;
     } else {
         texto = "●  TOCANDO AGORA";
     }
-    if (FConfig->VolumeAutomatico && FLoudnessAtual > -999) {
-        if (std::abs(FAjusteAtual) < 0.05) {
+    const double ajuste = FNiveis->AjusteAtual();
+    if (FConfig->VolumeAutomatico && FNiveis->LoudnessAtual() > -999) {
+        if (std::abs(ajuste) < 0.05) {
             texto += "   ·   VOLUME AUTO: REFERÊNCIA";
         } else {
             // Brazilian number format: a comma before the decimal.
             const std::string valor =
-                SubstituirTudo(FormatarOuFormato("%.1f", std::abs(FAjusteAtual)), ".", ",");
-            texto += FormatarOuFormato(
-                "   ·   VOLUME AUTO %s%s dB", FAjusteAtual > 0 ? "+" : "\u2212", valor);
+                SubstituirTudo(FormatarOuFormato("%.1f", std::abs(ajuste)), ".", ",");
+            texto +=
+                FormatarOuFormato("   ·   VOLUME AUTO %s%s dB", ajuste > 0 ? "+" : "\u2212", valor);
         }
     }
     FVisao.MostrarTipo(texto, cor);
@@ -51,32 +52,33 @@ void TPrograma::AtualizarTipo() {
 
 void TPrograma::AtualizarStatus() {
     const TConfiguracoes& c = *FConfig;
-    std::string musicas = FormatarOuFormato("Músicas: %d", FMusicas.size());
-    const std::int64_t total = TotalDuracoes();
-    if (!FMusicas.empty() && total > 0) {
+    const TFilaProgramacao& f = FFilaProg;
+    std::string musicas = FormatarOuFormato("Músicas: %d", f.Musicas().size());
+    const std::int64_t total = FDuracoes->Total();
+    if (!f.Musicas().empty() && total > 0) {
         musicas += "  ·  " + FormatarDuracao(total);
     }
-    FTextosStatus[0] = musicas;
-    FTextosStatus[1] = FormatarOuFormato("Propagandas: %d", FPropagandas.size());
-    FTextosStatus[2] = FormatarOuFormato("Mensagens: %d", c.Mensagens.size());
+    FMostrado.TextosStatus[0] = musicas;
+    FMostrado.TextosStatus[1] = FormatarOuFormato("Propagandas: %d", f.Propagandas().size());
+    FMostrado.TextosStatus[2] = FormatarOuFormato("Mensagens: %d", c.Mensagens.size());
 
     std::string seguir;
-    if (FPropagandas.empty()) {
+    if (f.Propagandas().empty()) {
         seguir = "Sem propagandas";
-    } else if (FTocandoPropaganda || FTocandoVinheta) {
+    } else if (f.TocandoIntervalo()) {
         seguir = "Intervalo comercial";
     } else {
-        const int d = c.MusicasEntrePropagandas - FMusicasDesdePropaganda;
-        seguir = (d < 1 || ArquivosNaFila() > 0) ? std::string("Propaganda após esta música")
-                                                 : "Propaganda em " + TextoMusicas(d);
+        const int d = c.MusicasEntrePropagandas - f.MusicasDesdePropaganda();
+        seguir = (d < 1 || f.ArquivosNaFila() > 0) ? std::string("Propaganda após esta música")
+                                                   : "Propaganda em " + TextoMusicas(d);
     }
     if (c.NoticiasAtivas) {
         if (FNoticiasNoAr) {
             seguir += "  ·  Notícias no ar";
-        } else if (NoticiasNaFila()) {
+        } else if (f.NoticiasNaFila()) {
             seguir += "  ·  Notícias a seguir";
         } else {
-            const int e = c.NoticiasCadaMusicas - FMusicasDesdeNoticias;
+            const int e = c.NoticiasCadaMusicas - f.MusicasDesdeNoticias();
             if (e < 1) {
                 seguir += NoticiasParaLer().empty() ? "  ·  Notícias: aguardando novas"
                                                     : "  ·  Notícias após esta música";
@@ -85,11 +87,11 @@ void TPrograma::AtualizarStatus() {
             }
         }
     }
-    FTextosStatus[3] = seguir;
-    FTextosStatus[4] = (c.AvisoFechamento && c.MinutoFechamento() >= 0)
-                           ? "Fechamento: " + c.HorarioFechamento
-                           : std::string();
-    FVisao.MostrarStatus(FTextosStatus);
+    FMostrado.TextosStatus[3] = seguir;
+    FMostrado.TextosStatus[4] = (c.AvisoFechamento && c.MinutoFechamento() >= 0)
+                                    ? "Fechamento: " + c.HorarioFechamento
+                                    : std::string();
+    FVisao.MostrarStatus(FMostrado.TextosStatus);
 }
 
 }  // namespace ljsn

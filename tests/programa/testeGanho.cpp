@@ -59,18 +59,18 @@ TEST(Ganho, ReferenciaELimites) {
     a.Avancar(4100);
     ASSERT_EQ(a.Tocados().back(), "p alta");
     EXPECT_NEAR(p.LoudnessAtual(), -6.02, 0.05);
-    EXPECT_NEAR(p.AjusteAtual(), -13.98, 0.05);
+    EXPECT_NEAR(p.Niveis().AjusteAtual(), -13.98, 0.05);
     EXPECT_NEAR(p.Config().ReferenciaVolume, -20.0, 0.05);
 
     a.Avancar(4100);
     ASSERT_EQ(a.Tocados().back(), "2 baixinha");
-    EXPECT_NEAR(p.AjusteAtual(), 10.0, 1e-9);
+    EXPECT_NEAR(p.Niveis().AjusteAtual(), 10.0, 1e-9);
     EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA   ·   VOLUME AUTO +10,0 dB");
     EXPECT_EQ(a.Dispositivo.Aliases.begin()->second.Volume, 1000);  // 800 x 3.16, capped
 
     a.Avancar(8200);
     ASSERT_EQ(a.Tocados().back(), "3 alta");
-    EXPECT_NEAR(p.AjusteAtual(), -15.0, 1e-9);
+    EXPECT_NEAR(p.Niveis().AjusteAtual(), -15.0, 1e-9);
     EXPECT_EQ(a.Visao.Tipo,
               "●  TOCANDO AGORA   ·   VOLUME AUTO \u22121"
               "5,0 dB");
@@ -127,7 +127,7 @@ TEST(Ganho, MedidaQueChegaDepoisEhAplicada) {
     ASSERT_TRUE(lento.Liberar("2 baixinha.wav"));
     ASSERT_TRUE(a.EsperarAte([&] { return p.LoudnessAtual() > -999; }));
     EXPECT_NEAR(p.LoudnessAtual(), -40.0, 0.1);
-    EXPECT_NEAR(p.AjusteAtual(), 10.0, 1e-9);
+    EXPECT_NEAR(p.Niveis().AjusteAtual(), 10.0, 1e-9);
     EXPECT_EQ(alias.Volume, 1000);
     EXPECT_EQ(a.Visao.Tipo, "●  TOCANDO AGORA   ·   VOLUME AUTO +10,0 dB");
     EXPECT_NEAR(p.Config().ReferenciaVolume, -20.0, 1e-9);  // a measured song keeps it

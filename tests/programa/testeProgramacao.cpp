@@ -74,7 +74,7 @@ TEST_F(Programacao, RecarregarMantemRotacaoEIntervalo) {
     A.Avancar(3500);  // "va" is on air, a1 a2 vd queued
     ASSERT_EQ(A.Tocados().back(), "va");
     p.RecarregarListas();
-    EXPECT_EQ(p.FilaIntervalo().size(), 3u);
+    EXPECT_EQ(p.Fila().FilaIntervalo().size(), 3u);
     A.Avancar(4000);
     EXPECT_EQ(A.Tocados(), (V{"m1", "m2", "m3", "va", "a1", "a2", "vd", "m4"}));
 }
@@ -87,8 +87,8 @@ TEST_F(Programacao, DuploCliqueDuranteIntervalo) {
     A.Avancar(4500);  // a1 on air
     ASSERT_EQ(A.Tocados().back(), "a1");
     p.TocarLinha(5);
-    EXPECT_TRUE(p.FilaIntervalo().empty());
-    EXPECT_EQ(p.MusicasDesdePropaganda(), 1);
+    EXPECT_TRUE(p.Fila().FilaIntervalo().empty());
+    EXPECT_EQ(p.Fila().MusicasDesdePropaganda(), 1);
     A.Avancar(3000);
     EXPECT_EQ(A.Tocados(), (V{"m1", "m2", "m3", "va", "a1", "m6", "m7", "m1", "va"}));
 }
