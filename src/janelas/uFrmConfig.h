@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QFutureWatcher>
 #include <QMessageBox>
 #include <QTimer>
 #include <array>
@@ -17,17 +16,10 @@
 #include "comum/uTipos.h"
 #include "falas/uClima.h"
 #include "falas/uNoticias.h"
+#include "janelas/uPaginasConfig.h"
 #include "programa/uControle.h"
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPainter;
 class QPushButton;
-class QSlider;
-class QSpinBox;
 class QTabWidget;
 class QWidget;
 
@@ -45,15 +37,11 @@ struct TDependenciasConfig {
         BaixarNoticias;
 };
 
-// Paints a QR matrix centred in ARetangulo on white, with room for a quiet
-// zone of four modules; an area too small shows only the white.
-void DesenharQRCode(QPainter& APintor, const QRect& ARetangulo, const TMatrizQR& AMatriz);
-
 // The settings dialog: eight tabs over a working copy of the programme's
-// settings. "Salvar" has the programme validate the copy, then apply it (one
-// save, then the change); a failed write keeps the dialog open with the
-// user's edits.
-class TfrmConfig : public QDialog {
+// settings, each tab a page of its own. "Salvar" has the programme validate
+// the copy, then apply it (one save, then the change); a failed write keeps
+// the dialog open with the user's edits.
+class TfrmConfig : public QDialog, private IDialogoConfig {
   public:
     TfrmConfig(QWidget* APai,
                IControle& AControle,
@@ -76,15 +64,15 @@ class TfrmConfig : public QDialog {
 
     // Parts the tests look at.
     QTabWidget* Abas() { return FAbas; }
-    const TMatrizQR& QR() const { return FQR; }
-    const std::string& Pin() const { return FPin; }
-    double Referencia() const { return FReferencia; }
-    const std::string& ReferenciaNome() const { return FReferenciaNome; }
-    const std::string& ClimaCidade() const { return FClimaCidade; }
+    const TMatrizQR& QR() const { return FCelular->QR(); }
+    const std::string& Pin() const { return FCelular->Pin(); }
+    double Referencia() const { return FSom->Referencia(); }
+    const std::string& ReferenciaNome() const { return FSom->ReferenciaNome(); }
+    const std::string& ClimaCidade() const { return FDatas->ClimaCidade(); }
     // The test playback, made by the programme on first use.
-    IEscutaTeste& Escuta();
-    QPushButton* BotaoTeste() { return FBotaoTeste; }
-    QWidget* PainelQR() { return FPainelQR; }
+    IEscutaTeste& Escuta() override;
+    QPushButton* BotaoTeste() { return FVolumes->BotaoTeste(); }
+    QWidget* PainelQR() { return FCelular->PainelQR(); }
     // Whether a slow look-up is still running.
     bool Ocupado() const;
     // The last warning shown (message boxes are modal; tests read this).
@@ -101,126 +89,45 @@ class TfrmConfig : public QDialog {
     void OuvirVolume(int ALinha);
     void PararTeste();
     void TestarVoz();
-    void FalarTeste(const std::string& ATexto, TTipoFala ATipo);
-    std::string FraseExemplo(TTipoFala ATipo) const;
+    void FalarTeste(const std::string& ATexto, TTipoFala ATipo) override;
+    std::string FraseExemplo(TTipoFala ATipo) const override;
     void MostrarReferencia();
     // Runs one step of the test timer (500 ms).
     void PassoTeste();
 
   private:
-    QWidget* NovaAba(const QString& ANome);
-    void MontarMusicas();
-    void MontarLocutor();
-    void MontarMensagens();
-    void MontarSom();
-    void MontarVolumes();
-    void MontarDatas();
-    void MontarNoticias();
-    void MontarCelular();
+    // What the pages ask of the dialog.
+    std::string ComEmpresa(const std::string& ATexto) const override;
+    std::string PastaPropagandas() const override;
+    std::string VinhetaDeTeste() const override;
+    double Agora() const override;
+    // A message box, or the tests' hook; the text is kept in FUltimoAviso.
+    void MostrarMensagem(QMessageBox::Icon AIcone, const QString& ATexto) override;
+    void OcupacaoMudou() override;
+
     void Carregar();
     void CopiarPara(TConfiguracoes& AConfig) const;
-    // A message box, or the tests' hook; the text is kept in FUltimoAviso.
-    void MostrarMensagem(QMessageBox::Icon AIcone, const QString& ATexto);
-    void Avisar(int AAba, QWidget* AFoco, const QString& ATexto);
-    void EscolherPasta(QLineEdit* AEdit);
-    void EscolherVinheta(QLineEdit* AEdit);
-    void AtualizarVolumeTeste(int ALinha, int AValor);
-    void MarcarOcupado(QPushButton* ABotao, const QString& ATextoOcupado);
-    void DesmarcarOcupado(QPushButton* ABotao, const QString& ATexto);
-    std::string EmpresaDialogo() const;
-    TGeneroEmpresa GeneroDialogo() const;
-    std::string AssuntosMarcados() const;
+    void Avisar(TPaginaConfig* APagina, QWidget* AFoco, const QString& ATexto);
 
     IControle& FControle;
     TDependenciasConfig FDep;
-    std::string FMusicaAtual;
-    double FLoudnessAtual = -999;
-    double FReferencia = -999;
-    std::string FReferenciaNome;
-    std::string FClimaCidade;
-    double FClimaLat = 0;
-    double FClimaLon = 0;
-    std::string FPin;
-    TMatrizQR FQR;
-    std::vector<TNoticia> FPrevia;
     std::unique_ptr<IEscutaTeste> FEscuta;
-    QPushButton* FBotaoTeste = nullptr;
-    QTimer FTimerTeste;
+    // The test voice's clock while it speaks.
     QTimer FTimerVoz;
-    int FPassosTeste = 0;
-    std::stop_source FParar;
-    int FTrabalhos = 0;
     QString FUltimoAviso;
     std::function<void(const QString&)> FAvisar;
 
     QTabWidget* FAbas = nullptr;
-    // Músicas.
-    QLineEdit* edtMusicas = nullptr;
-    QLineEdit* edtPropagandas = nullptr;
-    QSpinBox* spnIntervalo = nullptr;
-    QSpinBox* spnQtd = nullptr;
-    QCheckBox* chkSubpastas = nullptr;
-    QCheckBox* chkAleatorio = nullptr;
-    QComboBox* cbxTema = nullptr;
-    QCheckBox* chkIniciarWindows = nullptr;
-    QCheckBox* chkTocarAoAbrir = nullptr;
-    QCheckBox* chkBandeja = nullptr;
-    QCheckBox* chkWidget = nullptr;
-    // Som.
-    QCheckBox* chkVolumeAuto = nullptr;
-    QLabel* lblReferencia = nullptr;
-    QPushButton* btnRefAtual = nullptr;
-    QPushButton* btnRefProxima = nullptr;
-    QSpinBox* spnTransicao = nullptr;
-    QLineEdit* edtVinhetaAntes = nullptr;
-    QLineEdit* edtVinhetaDepois = nullptr;
-    // Volumes: advertisements, jingles, then the seven speech kinds.
-    std::array<QSlider*, 9> FTrilhas{};
-    std::array<QLabel*, 9> FValores{};
-    std::array<QPushButton*, 9> FOuvir{};
-    // Locutor.
-    QLineEdit* edtEmpresa = nullptr;
-    QComboBox* cbxGenero = nullptr;
-    QComboBox* cbxVoz = nullptr;
-    QSpinBox* spnVelocidade = nullptr;
-    QSpinBox* spnTom = nullptr;
-    QSpinBox* spnFundo = nullptr;
-    QCheckBox* chkHoraCerta = nullptr;
-    QCheckBox* chkFechamento = nullptr;
-    QLineEdit* edtHorario = nullptr;
-    QLineEdit* edtAvisos = nullptr;
-    QCheckBox* chkParar = nullptr;
-    // Mensagens.
-    QSpinBox* spnMinutos = nullptr;
-    QListWidget* lstMensagens = nullptr;
-    QLineEdit* edtTexto = nullptr;
-    // Datas e clima.
-    QListWidget* lstDatas = nullptr;
-    QLineEdit* edtAniversario = nullptr;
-    QSpinBox* spnDiasAntes = nullptr;
-    QSpinBox* spnMinutosDatas = nullptr;
-    QCheckBox* chkClima = nullptr;
-    QLineEdit* edtCidade = nullptr;
-    QLabel* lblCidade = nullptr;
-    QPushButton* btnBuscarCidade = nullptr;
-    // Notícias.
-    QCheckBox* chkNoticias = nullptr;
-    QListWidget* lstAssuntos = nullptr;
-    QSpinBox* spnNoticiasCada = nullptr;
-    QSpinBox* spnNoticiasQtd = nullptr;
-    QCheckBox* chkResumo = nullptr;
-    QCheckBox* chkRepetir = nullptr;
-    QCheckBox* chkFiltrar = nullptr;
-    QLabel* lblPrevia = nullptr;
-    QPushButton* btnVerNoticias = nullptr;
-    QPushButton* btnOuvirNoticia = nullptr;
-    // Celular.
-    QCheckBox* chkCelular = nullptr;
-    QLabel* lblEndereco = nullptr;
-    QLabel* lblPin = nullptr;
-    QLabel* lblQR = nullptr;
-    QWidget* FPainelQR = nullptr;
-    QSpinBox* spnPorta = nullptr;
+    // Owned by the tab widget; in the order of the tabs.
+    TPaginaMusicas* FMusicas = nullptr;
+    TPaginaSom* FSom = nullptr;
+    TPaginaVolumes* FVolumes = nullptr;
+    TPaginaLocutor* FLocutor = nullptr;
+    TPaginaMensagens* FMensagens = nullptr;
+    TPaginaDatas* FDatas = nullptr;
+    TPaginaNoticias* FNoticias = nullptr;
+    TPaginaCelular* FCelular = nullptr;
+    std::array<TPaginaConfig*, 8> FPaginas{};
 };
 
 }  // namespace ljsn

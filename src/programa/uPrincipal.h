@@ -104,7 +104,7 @@ class TPrograma final : public IControle {
     void TocarLinha(int ALinha) override;
     void ExecutarAcao(int AAcao) override;
     void DefinirVolume(int AVolume) override;
-    int Volume() const override { return FNiveis->Volume(); }
+    int Volume() const override { return FNiveis ? FNiveis->Volume() : 0; }
     // The shop's markers expanded, spoken as a call.
     void FalarAgora(const std::string& ATexto) override;
     void Chamar(const std::string& ATexto, bool ARepetir) override;

@@ -73,6 +73,40 @@ std::string LerQR(const QImage& AImagem) {
     return imagem.symbol_begin()->get_data();
 }
 
+// The controls of a tab as the user sees them: a spin box, a list or a combo
+// box counts as one control, not as its inner parts.
+void ControlesDe(QWidget* APai, std::vector<QWidget*>& AControles) {
+    for (QWidget* w : APai->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!w->isVisibleTo(APai)) {
+            continue;
+        }
+        if (qobject_cast<QLabel*>(w) != nullptr || qobject_cast<QAbstractButton*>(w) != nullptr ||
+            qobject_cast<QLineEdit*>(w) != nullptr ||
+            qobject_cast<QAbstractSpinBox*>(w) != nullptr ||
+            qobject_cast<QComboBox*>(w) != nullptr ||
+            qobject_cast<QAbstractSlider*>(w) != nullptr ||
+            qobject_cast<QAbstractItemView*>(w) != nullptr || w->objectName() == "pbQR") {
+            AControles.push_back(w);
+        } else {
+            ControlesDe(w, AControles);
+        }
+    }
+}
+
+// A control's name in a failure message: its object name, else its text.
+std::string NomeDe(const QWidget* AControle) {
+    if (!AControle->objectName().isEmpty()) {
+        return AControle->objectName().toStdString();
+    }
+    if (const auto* r = qobject_cast<const QLabel*>(AControle); r != nullptr) {
+        return r->text().toStdString();
+    }
+    if (const auto* b = qobject_cast<const QAbstractButton*>(AControle); b != nullptr) {
+        return b->text().toStdString();
+    }
+    return AControle->metaObject()->className();
+}
+
 // The dialog over a programme on a fake device and clock, offscreen.
 class Config : public testing::Test {
   protected:
@@ -222,6 +256,48 @@ TEST_F(Config, CabeEmTelaPequena) {
     }
 }
 
+// Every tab on both screens: each control inside its tab, at least as large
+// as its text needs (a wrapped text as tall as its lines), and clear of every
+// other control.
+TEST_F(Config, NadaSeSobrepoe) {
+    for (const QRect area : {QRect(0, 0, 1024, 560), QRect(0, 0, 1920, 1040)}) {
+        SCOPED_TRACE(area.width());
+        Abrir();
+        AjustarJanelaNaArea(*FDialogo, area);
+        FDialogo->show();
+        for (int i = 0; i < FDialogo->Abas()->count(); ++i) {
+            QWidget* aba = FDialogo->Abas()->widget(i);
+            SCOPED_TRACE(aba->objectName().toStdString());
+            FDialogo->Abas()->setCurrentIndex(i);
+            QApplication::processEvents();
+            std::vector<QWidget*> controles;
+            ControlesDe(aba, controles);
+            ASSERT_GE(controles.size(), 5u);
+            std::vector<QRect> caixas;
+            for (const QWidget* c : controles) {
+                const QRect caixa(c->mapTo(aba, QPoint(0, 0)), c->size());
+                EXPECT_TRUE(aba->rect().contains(caixa)) << NomeDe(c);
+                const auto* rotulo = qobject_cast<const QLabel*>(c);
+                if (rotulo != nullptr && rotulo->wordWrap()) {
+                    EXPECT_GE(c->height(), c->heightForWidth(c->width())) << NomeDe(c);
+                } else {
+                    const QSize minimo = c->minimumSizeHint();
+                    EXPECT_GE(c->width(), minimo.width()) << NomeDe(c);
+                    EXPECT_GE(c->height(), minimo.height()) << NomeDe(c);
+                }
+                caixas.push_back(caixa);
+            }
+            for (std::size_t a = 0; a < caixas.size(); ++a) {
+                for (std::size_t b = a + 1; b < caixas.size(); ++b) {
+                    EXPECT_FALSE(caixas[a].intersects(caixas[b]))
+                        << NomeDe(controles[a]) << " / " << NomeDe(controles[b]);
+                }
+            }
+        }
+        FDialogo.reset();
+    }
+}
+
 // Each refusal names the problem, goes to its tab and keeps every edit.
 TEST_F(Config, Validacao) {
     struct TCaso {
@@ -280,6 +356,68 @@ TEST_F(Config, Validacao) {
     EXPECT_TRUE(Avisos.empty());
     EXPECT_EQ(A.Programa->Config().PastaPropagandas, "");
     EXPECT_EQ(A.Programa->Config().HorarioFechamento, "18h");
+}
+
+// Every setting the dialog shows comes back as it was when saved untouched,
+// however far from the defaults: no tab loses or bends a field.
+TEST_F(Config, SalvarSemMudarDevolveTudo) {
+    TConfiguracoes& c = A.Programa->Config();
+    c.PastaMusicas = A.Pasta("musicas2");
+    c.MusicasEntrePropagandas = 9;
+    c.PropagandasPorIntervalo = 4;
+    c.IncluirSubpastas = false;
+    c.Aleatorio = true;
+    c.Tema = NomesTemas().back().toStdString();
+    c.TocarAoIniciar = true;
+    c.FecharParaBandeja = false;
+    c.WidgetNaBandeja = false;
+    c.VolumeAutomatico = true;
+    c.ReferenciaVolume = -17.5;
+    c.ReferenciaNome = "Aquarela";
+    c.TransicaoSegundos = 3;
+    c.VinhetaAntes = "/vinhetas/antes.mp3";
+    c.VinhetaDepois = "/vinhetas/depois.mp3";
+    c.VolumePropagandas = 41;
+    c.VolumeVinhetas = 42;
+    c.VolumesFala = {51, 52, 53, 54, 55, 56, 57};
+    c.NomeEmpresa = "Farmácia Vida";
+    c.GeneroEmpresa = TGeneroEmpresa::geSemArtigo;
+    c.Voz = "Uma voz que não está instalada";
+    c.VelocidadeVoz = -4;
+    c.TomVoz = 6;
+    c.VolumeFundo = 35;
+    c.HoraCerta = false;
+    c.AvisoFechamento = true;
+    c.HorarioFechamento = "21:30";
+    c.AvisosFechamento = "20,10";
+    c.PararNoFechamento = false;
+    c.MinutosEntreMensagens = 45;
+    c.Mensagens = {"Uma", "Duas {da empresa}"};
+    c.DatasAtivas = "maes,natal";
+    c.Aniversario = "12/03";
+    c.DatasDiasAntes = 3;
+    c.DatasMinutos = 90;
+    c.ClimaAtivo = true;
+    c.ClimaCidade = "Campinas, São Paulo";
+    c.ClimaLat = -22.9056;
+    c.ClimaLon = -47.0608;
+    c.NoticiasAtivas = true;
+    c.NoticiasAssuntos = "economia,cultura";
+    c.NoticiasCadaMusicas = 7;
+    c.NoticiasQuantidade = 3;
+    c.NoticiasResumo = false;
+    c.NoticiasFiltrar = false;
+    c.NoticiasRepetir = false;
+    c.CelularAtivo = false;
+    c.CelularPorta = 9123;
+    c.CelularPin = "654321";
+    const TConfiguracoes esperado = c;
+    Abrir();
+    ASSERT_TRUE(FDialogo->Salvar());
+    TConfiguracoes salvo = A.Programa->Config();
+    // The live volume is the programme's own; the dialog does not show it.
+    salvo.Volume = esperado.Volume;
+    EXPECT_TRUE(salvo == esperado);
 }
 
 // Cancel leaves everything as it was, even after a new PIN and a new city.
