@@ -23,10 +23,13 @@ PERMITIDO = {
     "recursos": set(),
 }
 
-# The faces reach the programme through its control surface only.
+# The faces reach the programme through its control surface only, and the
+# speech producers reach the engine through the speech channel only.
 SO_ESTES = {
     ("janelas", "programa"): {"programa/uControle.h", "programa/uVisao.h",
                               "programa/uComandosJson.h"},
+    ("locutor", "audio/motor"): {"audio/motor/uCanalFala.h"},
+    ("locutor/voz", "audio/motor"): {"audio/motor/uCanalFala.h"},
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

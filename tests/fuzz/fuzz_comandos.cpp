@@ -12,9 +12,13 @@
 
 namespace {
 
+ljsn::teste::TAmbienteProgramacao* GAmbiente = nullptr;
+
+// Kept across inputs, as libFuzzer runs them.
 ljsn::teste::TAmbienteProgramacao& Ambiente() {
-    static auto* a = [] {
-        auto* r = new ljsn::teste::TAmbienteProgramacao();
+    if (GAmbiente == nullptr) {
+        GAmbiente = new ljsn::teste::TAmbienteProgramacao();
+        auto* r = GAmbiente;
         r->CriarArquivos("musicas", {"m1.wav", "m2.wav"}, 2000);
         r->CriarArquivos("propagandas", {"a1.wav"}, 1000);
         r->Configurar([&](ljsn::TConfiguracoes& c) {
@@ -23,12 +27,18 @@ ljsn::teste::TAmbienteProgramacao& Ambiente() {
             c.MusicasEntrePropagandas = 1;
         });
         r->Criar();
-        return r;
-    }();
-    return *a;
+    }
+    return *GAmbiente;
 }
 
 }  // namespace
+
+// The corpus replay's teardown: the programme joins its workers (a tag
+// reader may be mid-file) while everything they use still exists.
+extern "C" void LjsnFuzzEncerrar() {
+    delete GAmbiente;
+    GAmbiente = nullptr;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ATamanho) {
     using namespace ljsn;

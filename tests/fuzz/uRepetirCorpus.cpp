@@ -3,7 +3,6 @@
 // corpus never passes silently.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +10,11 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ATamanho);
+// Defined by a target that keeps state across inputs (as under libFuzzer):
+// tears that state down and joins its threads. Called before main returns,
+// since an exit handler would run after function-local statics made later
+// (in the target's libraries) were already destroyed under those threads.
+extern "C" __attribute__((weak)) void LjsnFuzzEncerrar();
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
@@ -39,8 +43,8 @@ int main(int argc, char** argv) {
     }
     std::printf("%zu entrada(s) repetida(s)\n", arquivos.size());
     std::fflush(stdout);
-    // A target keeps its state for the life of the process, as under
-    // libFuzzer, and that state may have threads mid-file (tag reading,
-    // loudness): leave without running exit handlers under their feet.
-    std::_Exit(0);
+    if (LjsnFuzzEncerrar != nullptr) {
+        LjsnFuzzEncerrar();
+    }
+    return 0;
 }

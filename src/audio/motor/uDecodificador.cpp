@@ -11,6 +11,7 @@ extern "C" {
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -62,9 +63,19 @@ std::string TextoErro(int ACodigo) {
 // Consecutive undecodable packets tolerated before the stream counts as broken.
 constexpr int kMaxErrosSeguidos = 64;
 
+// FFmpeg asks before each read: non-zero makes the I/O return AVERROR_EXIT,
+// so a file on storage that crawls stops being read once it is given up.
+int Interromper(void* ABandeira) {
+    const auto* cancelado = static_cast<const std::atomic<bool>*>(ABandeira);
+    return cancelado->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
 }  // namespace
 
 struct TDecodificador::TEstado {
+    // Declared first, so it outlives the format context whose interrupt
+    // callback reads it.
+    TBandeiraCancelar Cancelado;
     TFormatoPtr Formato;
     TCodecPtr Codec;
     TConversorPtr Conversor;
@@ -351,7 +362,8 @@ bool PareceMp3(const std::string& ACaminho) {
 
 std::unique_ptr<TDecodificador> TDecodificador::Abrir(const std::string& ACaminho,
                                                       TFormato AFormato,
-                                                      std::string* AErro) {
+                                                      std::string* AErro,
+                                                      TBandeiraCancelar ACancelar) {
     SilenciarFFmpeg();
     auto falhar = [&](const std::string& ATexto) -> std::unique_ptr<TDecodificador> {
         if (AErro != nullptr) {
@@ -370,23 +382,39 @@ std::unique_ptr<TDecodificador> TDecodificador::Abrir(const std::string& ACaminh
         return falhar("arquivo vazio");
     }
     auto e = std::make_unique<TEstado>();
+    e->Cancelado = ACancelar ? std::move(ACancelar) : std::make_shared<std::atomic<bool>>(false);
     e->Pedido = AFormato;
     // "file:" keeps names such as "concat:x" or "-" from being read as
     // protocols or as standard input.
     const std::string url = "file:" + ACaminho;
-    AVFormatContext* bruto = nullptr;
+    // The interrupt callback is in place before the first read.
+    auto abrirComo = [&](const AVInputFormat* AEntrada) {
+        AVFormatContext* bruto = avformat_alloc_context();
+        if (bruto == nullptr) {
+            return AVERROR(ENOMEM);
+        }
+        bruto->interrupt_callback.callback = &Interromper;
+        bruto->interrupt_callback.opaque = e->Cancelado.get();
+        // On failure FFmpeg frees the context itself.
+        const int rc = avformat_open_input(&bruto, url.c_str(), AEntrada, nullptr);
+        if (rc >= 0) {
+            e->Formato.reset(bruto);
+        }
+        return rc;
+    };
     // An MP3 (an ID3 tag or a frame header first) opens without asking
     // every demuxer whether the file is theirs; anything else is probed.
     const AVInputFormat* formato = PareceMp3(ACaminho) ? av_find_input_format("mp3") : nullptr;
-    int rc = avformat_open_input(&bruto, url.c_str(), formato, nullptr);
+    if (e->Cancelado->load(std::memory_order_relaxed)) {
+        return falhar("abertura cancelada");
+    }
+    int rc = abrirComo(formato);
     if (rc < 0 && formato != nullptr) {
-        bruto = nullptr;
-        rc = avformat_open_input(&bruto, url.c_str(), nullptr, nullptr);
+        rc = abrirComo(nullptr);
     }
     if (rc < 0) {
         return falhar(TextoErro(rc));
     }
-    e->Formato.reset(bruto);
     rc = avformat_find_stream_info(e->Formato.get(), nullptr);
     if (rc < 0) {
         return falhar(TextoErro(rc));
@@ -446,6 +474,9 @@ std::int64_t TDecodificador::DuracaoMs() const {
 }
 const std::string& TDecodificador::Erro() const {
     return F->Erro;
+}
+void TDecodificador::Cancelar() {
+    F->Cancelado->store(true, std::memory_order_relaxed);
 }
 
 std::size_t TDecodificador::Ler(float* ADestino, std::size_t AQuadros) {
@@ -533,6 +564,7 @@ class TFonteFFmpeg final : public IFonteAudio {
     bool Posicionar(std::int64_t AQuadro) override { return FDecodificador->Posicionar(AQuadro); }
     std::int64_t DuracaoMs() const override { return FDecodificador->DuracaoMs(); }
     std::string Erro() const override { return FDecodificador->Erro(); }
+    void Cancelar() override { FDecodificador->Cancelar(); }
 
   private:
     std::unique_ptr<TDecodificador> FDecodificador;
@@ -542,8 +574,9 @@ class TFonteFFmpeg final : public IFonteAudio {
 
 std::unique_ptr<IFonteAudio> AbrirFonteFFmpeg(const std::string& ACaminho,
                                               int ATaxa,
-                                              std::string* AErro) {
-    auto d = TDecodificador::Abrir(ACaminho, {ATaxa, 2}, AErro);
+                                              std::string* AErro,
+                                              TBandeiraCancelar ACancelar) {
+    auto d = TDecodificador::Abrir(ACaminho, {ATaxa, 2}, AErro, std::move(ACancelar));
     if (!d) {
         return nullptr;
     }

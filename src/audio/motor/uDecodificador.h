@@ -22,10 +22,12 @@ class TDecodificador {
     };
 
     // Nothing when the file is missing, not a file, or has no decodable
-    // audio; AErro then says why.
+    // audio; AErro then says why. Once ACancelar is set (from any thread),
+    // the file I/O gives up at its next read, during the open or after it.
     static std::unique_ptr<TDecodificador> Abrir(const std::string& ACaminho,
                                                  TFormato AFormato,
-                                                 std::string* AErro = nullptr);
+                                                 std::string* AErro = nullptr,
+                                                 TBandeiraCancelar ACancelar = nullptr);
     ~TDecodificador();
     TDecodificador(const TDecodificador&) = delete;
     TDecodificador& operator=(const TDecodificador&) = delete;
@@ -53,6 +55,10 @@ class TDecodificador {
     bool Posicionar(std::int64_t AQuadro);
     // Why decoding ended before the file's end; empty otherwise.
     const std::string& Erro() const;
+    // Any thread, even during a read: the file I/O gives up at its next
+    // check (a read already waiting on the storage finishes first), and the
+    // stream then ends as on a read error.
+    void Cancelar();
 
   private:
     struct TEstado;
@@ -61,8 +67,10 @@ class TDecodificador {
 };
 
 // The engine's source: a file decoded to stereo float at the engine's rate.
+// Its Cancelar sets ACancelar (a flag of its own when none is given).
 std::unique_ptr<IFonteAudio> AbrirFonteFFmpeg(const std::string& ACaminho,
                                               int ATaxa,
-                                              std::string* AErro = nullptr);
+                                              std::string* AErro = nullptr,
+                                              TBandeiraCancelar ACancelar = nullptr);
 
 }  // namespace ljsn

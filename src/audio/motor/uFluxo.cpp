@@ -1,5 +1,7 @@
 #include "audio/motor/uFluxo.h"
 
+#include "audio/motor/uPoolAberturas.h"
+
 namespace ljsn {
 
 namespace {
@@ -38,9 +40,12 @@ bool TFluxo::TNucleo::Preencher(std::size_t AQuadros) {
 TFluxo::TFluxo(std::unique_ptr<IFonteAudio> AFonte,
                std::int64_t AQuadroInicial,
                std::size_t ACapacidadeQuadros,
-               std::size_t APreenchimento)
+               std::size_t APreenchimento,
+               TPoolAberturas& APool)
     : F(std::make_shared<TNucleo>(std::move(AFonte), ACapacidadeQuadros * 2)),
-      FQuadroInicial(AQuadroInicial) {
+      FQuadroInicial(AQuadroInicial),
+      FPool(APool),
+      FThreadTerminou(std::make_shared<std::atomic<bool>>(false)) {
     std::size_t feitos = 0;
     while (feitos < APreenchimento && !Terminou()) {
         const std::size_t antes = F->Anel.Disponivel();
@@ -50,7 +55,11 @@ TFluxo::TFluxo(std::unique_ptr<IFonteAudio> AFonte,
         feitos += (F->Anel.Disponivel() - antes) / 2;
     }
     if (!Terminou()) {
-        FThread = std::thread([nucleo = F] { Decodificar(nucleo); });
+        FThread = std::thread([nucleo = F, terminou = FThreadTerminou]() mutable {
+            Decodificar(nucleo);
+            nucleo.reset();  // the source may be freed here, I/O and all
+            terminou->store(true, std::memory_order_release);
+        });
     }
 }
 
@@ -62,8 +71,9 @@ TFluxo::~TFluxo() {
     { std::lock_guard trava(F->Trava); }
     F->Sinal.notify_all();
     if (antes == kLendo) {
-        // It may never come back from that read; it sees the stop afterwards.
-        FThread.detach();
+        // It may be long in that read; it sees the stop afterwards.
+        F->Fonte->Cancelar();
+        FPool.Adotar(std::move(FThread), FThreadTerminou);
     } else {
         FThread.join();
     }

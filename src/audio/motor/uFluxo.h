@@ -14,10 +14,13 @@
 
 namespace ljsn {
 
+class TPoolAberturas;
+
 // One opened file on its way to the mixer: the source, a ring of decoded
 // stereo frames, and a decoder thread that keeps the ring filled. Created on
-// the main thread or an opening thread, destroyed on the main thread; the
-// audio thread only reads the ring.
+// the main thread or an opening thread, destroyed on the main thread (or on
+// the opening thread, when the opening was given up); the audio thread only
+// reads the ring.
 class TFluxo {
   private:
     // What the decoder thread uses, shared so that a thread left behind in a
@@ -40,13 +43,16 @@ class TFluxo {
 
   public:
     // Pre-fills APreenchimento frames on the calling thread, so playback can
-    // start at once, then starts the decoder thread.
+    // start at once, then starts the decoder thread. APool must outlive the
+    // stream.
     TFluxo(std::unique_ptr<IFonteAudio> AFonte,
            std::int64_t AQuadroInicial,
            std::size_t ACapacidadeQuadros,
-           std::size_t APreenchimento);
+           std::size_t APreenchimento,
+           TPoolAberturas& APool);
     // Stops the decoder thread. Never waits on file I/O: a thread caught in a
-    // read (a network share that stopped answering) is left to finish it and
+    // read (a network share that stopped answering) has its source cancelled
+    // and goes to the pool, which joins it once the read returns; the thread
     // frees the source itself.
     ~TFluxo();
     TFluxo(const TFluxo&) = delete;
@@ -74,6 +80,10 @@ class TFluxo {
 
     std::shared_ptr<TNucleo> F;
     std::int64_t FQuadroInicial;
+    TPoolAberturas& FPool;
+    // Set by the decoder thread as its last act, so the pool knows when a
+    // join no longer waits.
+    std::shared_ptr<std::atomic<bool>> FThreadTerminou;
     std::thread FThread;
 };
 

@@ -20,7 +20,6 @@ extern "C" {
 #include <mutex>
 #include <thread>
 
-#include "audio/motor/uMotor.h"
 #include "comum/uTexto.h"
 
 namespace ljsn {
@@ -68,7 +67,7 @@ struct TPedidoFala {
     int Taxa = 0;
     int Volume = 100;
     int Tom = 0;
-    TMotor* Motor = nullptr;
+    ICanalFala* Canal = nullptr;
     std::atomic<bool> Cancelado{false};
     std::atomic<bool> Produzido{false};
     std::atomic<bool> Erro{false};
@@ -114,8 +113,8 @@ class TSintetizador {
         std::lock_guard trava(FTravaEscrita);
         APedido.Cancelado.store(true);
         // Speech already heard in full leaves the channel to whoever speaks now.
-        if (!APedido.Produzido.load() || APedido.Motor->FalaConsumida() < APedido.Fim.load()) {
-            APedido.Motor->DescartarFala();
+        if (!APedido.Produzido.load() || APedido.Canal->FalaConsumida() < APedido.Fim.load()) {
+            APedido.Canal->DescartarFala();
         }
     }
 
@@ -208,19 +207,19 @@ class TSintetizador {
     }
 
     void Sintetizar(TPedidoFala& APedido) {
-        TMotor& motor = *APedido.Motor;
+        ICanalFala& canal = *APedido.Canal;
         if (APedido.Cancelado.load()) {
-            Concluir(APedido, motor);
+            Concluir(APedido, canal);
             return;
         }
         if (!CarregarDados()) {
             APedido.Erro.store(true);
-            Concluir(APedido, motor);
+            Concluir(APedido, canal);
             return;
         }
         if (espeak_SetVoiceByName(APedido.Voz.c_str()) != EE_OK) {
             APedido.Erro.store(true);
-            Concluir(APedido, motor);
+            Concluir(APedido, canal);
             return;
         }
         // SAPI's -10..10 as words per minute around espeak's 175.
@@ -229,9 +228,9 @@ class TSintetizador {
         espeak_SetParameter(espeakPITCH, std::clamp(50 + APedido.Tom * 5, 0, 100), 0);
         espeak_SetParameter(espeakVOLUME, 100, 0);
         FGanho = static_cast<float>(std::clamp(APedido.Volume, 0, 100)) / 100.0f;
-        if (!PrepararConversor(motor.Taxa())) {
+        if (!PrepararConversor(canal.Taxa())) {
             APedido.Erro.store(true);
-            Concluir(APedido, motor);
+            Concluir(APedido, canal);
             return;
         }
         const espeak_ERROR rc = espeak_Synth(APedido.Texto.c_str(),
@@ -248,13 +247,13 @@ class TSintetizador {
         if (!APedido.Cancelado.load()) {
             Converter(APedido, nullptr, 0);  // what the resampler still holds
         }
-        Concluir(APedido, motor);
+        Concluir(APedido, canal);
     }
 
-    void Concluir(TPedidoFala& APedido, TMotor& AMotor) {
-        APedido.Fim.store(AMotor.FalaEscrita());
+    void Concluir(TPedidoFala& APedido, ICanalFala& ACanal) {
+        APedido.Fim.store(ACanal.FalaEscrita());
         APedido.Produzido.store(true);
-        AMotor.ContarFalaPendente(-1);
+        ACanal.ContarFalaPendente(-1);
     }
 
     bool PrepararConversor(int ATaxaMotor) {
@@ -301,7 +300,7 @@ class TSintetizador {
         for (std::size_t i = 0; i < static_cast<std::size_t>(n) * 2; ++i) {
             FBloco[i] *= FGanho;
         }
-        TMotor& motor = *APedido.Motor;
+        ICanalFala& canal = *APedido.Canal;
         std::size_t enviado = 0;
         const auto total = static_cast<std::size_t>(n);
         while (enviado < total) {
@@ -310,7 +309,7 @@ class TSintetizador {
                 if (APedido.Cancelado.load()) {
                     return;
                 }
-                enviado += motor.EscreverFala(
+                enviado += canal.EscreverFala(
                     std::span<const float>(FBloco.data() + enviado * 2, (total - enviado) * 2));
             }
             if (enviado < total) {
@@ -340,7 +339,7 @@ class TSintetizador {
 
 class TVozEspeak final : public IVozSapi {
   public:
-    explicit TVozEspeak(TMotor& AMotor) : FMotor(AMotor) {
+    explicit TVozEspeak(ICanalFala& ACanal) : FCanal(ACanal) {
         const auto tokens = TSintetizador::Instancia().Tokens();
         if (!tokens.empty()) {
             FToken = tokens.front();
@@ -387,10 +386,10 @@ class TVozEspeak final : public IVozSapi {
         pedido->Voz = FToken.Identificador;
         pedido->Taxa = FTaxa;
         pedido->Volume = FVolume;
-        pedido->Motor = &FMotor;
+        pedido->Canal = &FCanal;
         FAtual = pedido;
-        FMotor.ContarFalaPendente(+1);
-        FConsumidaVista = FMotor.FalaConsumida();
+        FCanal.ContarFalaPendente(+1);
+        FConsumidaVista = FCanal.FalaConsumida();
         FUltimoAvanco = std::chrono::steady_clock::now();
         TSintetizador::Instancia().Enviar(std::move(pedido));
         return true;
@@ -403,7 +402,7 @@ class TVozEspeak final : public IVozSapi {
         if (!FAtual->Produzido.load()) {
             return false;
         }
-        const std::uint64_t consumida = FMotor.FalaConsumida();
+        const std::uint64_t consumida = FCanal.FalaConsumida();
         if (consumida >= FAtual->Fim.load()) {
             return true;
         }
@@ -432,7 +431,7 @@ class TVozEspeak final : public IVozSapi {
         return r;
     }
 
-    TMotor& FMotor;
+    ICanalFala& FCanal;
     TTokenVoz FToken;
     int FTaxa = 0;
     int FVolume = 100;
@@ -481,14 +480,14 @@ TTextoFala InterpretarXmlFala(const std::string& AXml) {
     return r;
 }
 
-TFabricaVozEspeak::TFabricaVozEspeak(TMotor& AMotor) : FMotor(AMotor) {}
+TFabricaVozEspeak::TFabricaVozEspeak(ICanalFala& ACanal) : FCanal(ACanal) {}
 TFabricaVozEspeak::~TFabricaVozEspeak() = default;
 
 std::unique_ptr<IVozSapi> TFabricaVozEspeak::Criar() {
     if (!TSintetizador::Instancia().Disponivel()) {
         return nullptr;
     }
-    return std::make_unique<TVozEspeak>(FMotor);
+    return std::make_unique<TVozEspeak>(FCanal);
 }
 
 std::vector<TTokenVoz> TFabricaVozEspeak::Tokens() {

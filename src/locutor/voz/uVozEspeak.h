@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "audio/motor/uCanalFala.h"
 #include "locutor/voz/uVozSapi.h"
 
 namespace ljsn {
-
-class TMotor;
 
 // The speech engine: espeak-ng behind the voice interface, speaking into the
 // engine's speech channel so the voice is mixed with the music, recorded and
@@ -16,8 +15,8 @@ class TMotor;
 // thread-safe: one thread of ours makes every call into it.
 class TFabricaVozEspeak final : public IFabricaVoz {
   public:
-    // AMotor receives the speech; it must outlive every voice created.
-    explicit TFabricaVozEspeak(TMotor& AMotor);
+    // ACanal receives the speech; it must outlive every voice created.
+    explicit TFabricaVozEspeak(ICanalFala& ACanal);
     ~TFabricaVozEspeak() override;
     std::unique_ptr<IVozSapi> Criar() override;
 
@@ -26,7 +25,7 @@ class TFabricaVozEspeak final : public IFabricaVoz {
     static std::vector<TTokenVoz> Tokens();
 
   private:
-    TMotor& FMotor;
+    ICanalFala& FCanal;
 };
 
 // The "Language" attribute of an espeak-ng language code: the Windows

@@ -11,12 +11,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "apoio/uArmazenamentoLento.h"
 #include "apoio/uMidia.h"
 #include "apoio/uPastaTemporaria.h"
 #include "apoio/uSinais.h"
 #include "audio/motor/uDecodificador.h"
 #include "audio/motor/uGravadorWav.h"
 #include "audio/motor/uMotor.h"
+#include "audio/motor/uPoolAberturas.h"
 #include "audio/motor/uSaida.h"
 
 using namespace ljsn;
@@ -47,6 +49,8 @@ class Midia {
         GerarTom(APasta + "tom.mp3", 8, 440, 0.5, {"-c:a", "libmp3lame", "-b:a", "192k"}, 44100);
         GerarTom(APasta + "tom.wma", 8, 440, 0.5, {"-c:a", "wmav2", "-b:a", "128k"}, 44100);
         GerarTom(APasta + "curto.wav", 0.5, 440, 0.5, {"-c:a", "pcm_s16le"}, 44100);
+        // 12 MB a second: the first 0.2 s a stream pre-fills take 2.4 MB of reads.
+        GerarTom(APasta + "grande.wav", 1, 440, 0.5, {"-c:a", "pcm_f64le"}, 192000, 8);
         // An index ramp: sample i holds i / N, so dropped or repeated frames show.
         GerarExpressao(APasta + "indice.wav", "n/441000|n/441000", 4);
         // A truncated MP3: the first 40 % of a longer file.
@@ -323,9 +327,9 @@ TEST_F(Motor, FluxoParadoEhAbandonadoSemPrenderOFechamento) {
 namespace {
 // Storage that answers only when the test says so: opening a file whose name
 // holds "rede" waits for Liberar, the rest opens at once.
-class TArmazenamentoLento {
+class TAberturaRetida {
   public:
-    // The opening threads outlive the test; they share the state.
+    // The engine keeps a copy of the opener; they share the state.
     TMotor::TAbridor Abridor() {
         return [estado = FEstado](const std::string& AArquivo, int ATaxa) {
             if (AArquivo.find("rede") != std::string::npos) {
@@ -355,7 +359,7 @@ class TArmazenamentoLento {
 // nor plays: the alias waits, then ends with the reason; the engine goes on
 // with other files meanwhile.
 TEST_F(Motor, AberturaQueNaoRespondeNaoPrende) {
-    auto lento = std::make_shared<TArmazenamentoLento>();
+    auto lento = std::make_shared<TAberturaRetida>();
     FMotor.DefinirAbridor(lento->Abridor());
     // Generous for the file that opens, even on a loaded machine.
     FMotor.DefinirLimites(std::chrono::milliseconds(1000), std::chrono::milliseconds(2500));
@@ -378,7 +382,7 @@ TEST_F(Motor, AberturaLentaTocaQuandoChega) {
     TPastaTemporaria pasta;
     std::filesystem::create_directories(pasta / "rede");
     std::filesystem::copy_file(FMidia / "dc25.wav", pasta / "rede/dc25.wav");
-    auto lento = std::make_shared<TArmazenamentoLento>();
+    auto lento = std::make_shared<TAberturaRetida>();
     FMotor.DefinirAbridor(lento->Abridor());
     FMotor.DefinirLimites(std::chrono::milliseconds(20), std::chrono::seconds(30));
     AbrirETocar(pasta / "rede/dc25.wav", "musica", 500);
@@ -394,6 +398,216 @@ TEST_F(Motor, AberturaLentaTocaQuandoChega) {
     EXPECT_NEAR(s[4000 * 2], 0.25f * 0.5f, 1e-5);
     EXPECT_EQ(Enviar("status musica position"), "108");
     EXPECT_EQ(Enviar("status musica error"), "");
+}
+
+namespace {
+// What the sources of one test share: how many exist, how many are held in a
+// read, how many were told to give up. A source still alive or still read
+// once the engine is gone means a thread of the engine outlived it.
+struct TRegistroFontes {
+    std::mutex Trava;
+    std::condition_variable Sinal;
+    int Criadas = 0;
+    int Vivas = 0;
+    int Lendo = 0;
+    int Canceladas = 0;
+    bool Soltar = false;  // the test's way out, should the engine never cancel
+
+    // Waits until AQuantas reads are held (10 s at most).
+    bool EsperarLendo(int AQuantas) {
+        std::unique_lock trava(Trava);
+        return Sinal.wait_for(trava, std::chrono::seconds(10), [&] { return Lendo >= AQuantas; });
+    }
+    void SoltarTodas() {
+        std::lock_guard trava(Trava);
+        Soltar = true;
+        Sinal.notify_all();
+    }
+};
+
+// A share that stopped answering, as a source of the caller's: after about
+// AAntes frames every read waits until the source is cancelled.
+class TFonteAteCancelar final : public IFonteAudio {
+  public:
+    TFonteAteCancelar(std::shared_ptr<TRegistroFontes> ARegistro, std::size_t AAntes)
+        : FRegistro(std::move(ARegistro)), FAntes(AAntes) {
+        std::lock_guard trava(FRegistro->Trava);
+        ++FRegistro->Criadas;
+        ++FRegistro->Vivas;
+    }
+    ~TFonteAteCancelar() override {
+        std::lock_guard trava(FRegistro->Trava);
+        --FRegistro->Vivas;
+        FRegistro->Sinal.notify_all();
+    }
+    std::size_t Ler(std::span<float> AQuadros) override {
+        if (FEntregues < FAntes) {
+            // Whole reads only: a short one is the end of the stream.
+            std::fill(AQuadros.begin(), AQuadros.end(), 0.5f);
+            FEntregues += AQuadros.size() / 2;
+            return AQuadros.size() / 2;
+        }
+        TRegistroFontes& r = *FRegistro;
+        std::unique_lock trava(r.Trava);
+        ++r.Lendo;
+        r.Sinal.notify_all();
+        r.Sinal.wait(trava, [&] { return FCancelada || r.Soltar; });
+        --r.Lendo;
+        r.Sinal.notify_all();
+        return 0;
+    }
+    bool Posicionar(std::int64_t) override { return false; }
+    std::int64_t DuracaoMs() const override { return 10000; }
+    void Cancelar() override {
+        std::lock_guard trava(FRegistro->Trava);
+        if (!FCancelada) {
+            FCancelada = true;
+            ++FRegistro->Canceladas;
+        }
+        FRegistro->Sinal.notify_all();
+    }
+
+  private:
+    std::shared_ptr<TRegistroFontes> FRegistro;
+    const std::size_t FAntes;
+    std::size_t FEntregues = 0;
+    bool FCancelada = false;  // guarded by FRegistro->Trava
+};
+
+constexpr int kThreadsAbertura = static_cast<int>(TPoolAberturas::kMaxThreads);
+}  // namespace
+
+// Shutdown with every opening thread held in a read of a share that stopped
+// answering, and more openings waiting their turn: the held ones are
+// cancelled and joined (no source outlives the engine or is still being
+// read), and the waiting ones never start.
+TEST(MotorThreads, AberturasPresasSaoCanceladasEJuntadas) {
+    auto registro = std::make_shared<TRegistroFontes>();
+    auto motor = std::make_unique<TMotor>();
+    motor->DefinirLimites(std::chrono::milliseconds(20), std::chrono::seconds(60));
+    motor->DefinirAbridor([registro](const std::string&, int) {
+        return std::make_unique<TFonteAteCancelar>(registro, 0);
+    });
+    for (int i = 0; i < kThreadsAbertura + 3; ++i) {
+        const std::string alias = "m" + std::to_string(i);
+        ASSERT_EQ(motor->Enviar(Abrir("/rede/" + alias + ".wav", alias)), "");
+    }
+    ASSERT_TRUE(registro->EsperarLendo(kThreadsAbertura));
+    motor.reset();
+    {
+        std::lock_guard trava(registro->Trava);
+        EXPECT_EQ(registro->Lendo, 0);
+        EXPECT_EQ(registro->Vivas, 0);
+        EXPECT_EQ(registro->Canceladas, kThreadsAbertura);
+        EXPECT_EQ(registro->Criadas, kThreadsAbertura);
+    }
+    registro->SoltarTodas();
+}
+
+// An opening given up after the stall limit is cancelled, so its thread
+// comes back for the next file instead of staying with the dead share: with
+// every opening thread once held, a local file still opens.
+TEST(MotorThreads, AberturaAbandonadaDevolveAThread) {
+    auto registro = std::make_shared<TRegistroFontes>();
+    auto motor = std::make_unique<TMotor>();
+    motor->DefinirLimites(std::chrono::milliseconds(20), std::chrono::milliseconds(300));
+    motor->DefinirAbridor([registro](const std::string& AArquivo, int ATaxa) {
+        if (AArquivo.find("/rede/") != std::string::npos) {
+            return std::unique_ptr<IFonteAudio>(std::make_unique<TFonteAteCancelar>(registro, 0));
+        }
+        return AbrirFonteFFmpeg(AArquivo, ATaxa);
+    });
+    for (int i = 0; i < kThreadsAbertura; ++i) {
+        const std::string alias = "r" + std::to_string(i);
+        ASSERT_EQ(motor->Enviar(Abrir("/rede/" + alias + ".wav", alias)), "");
+    }
+    ASSERT_TRUE(registro->EsperarLendo(kThreadsAbertura));
+    // The stall limit is checked when the main thread looks at the aliases.
+    const auto prazo = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        for (int i = 0; i < kThreadsAbertura; ++i) {
+            motor->Enviar("status r" + std::to_string(i) + " mode");
+        }
+        {
+            std::lock_guard trava(registro->Trava);
+            if (registro->Canceladas >= kThreadsAbertura) {
+                break;
+            }
+        }
+        ASSERT_LT(std::chrono::steady_clock::now(), prazo) << "the stalled openings were kept";
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (int i = 0; i < kThreadsAbertura; ++i) {
+        EXPECT_EQ(motor->Enviar("status r" + std::to_string(i) + " mode"), "stopped");
+    }
+    {
+        std::lock_guard trava(registro->Trava);
+        EXPECT_EQ(registro->Canceladas, kThreadsAbertura);
+    }
+    ASSERT_TRUE(motor->Enviar(Abrir(Midia::Instancia() / "dc.wav", "local")));
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (motor->Enviar("status local length") != "6000" &&
+           std::chrono::steady_clock::now() < limite) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(motor->Enviar("status local length"), "6000");
+    motor.reset();
+    registro->SoltarTodas();
+}
+
+// A stream freed while its decoder thread is held in a read: the source is
+// told to give up, and that thread is joined before the engine is gone.
+TEST(MotorThreads, LeituraPresaDeFluxoFechadoEhCanceladaEJuntada) {
+    auto registro = std::make_shared<TRegistroFontes>();
+    auto motor = std::make_unique<TMotor>();
+    ASSERT_TRUE(
+        motor->AbrirFonte("musica", std::make_unique<TFonteAteCancelar>(registro, kTaxa / 4)));
+    ASSERT_TRUE(registro->EsperarLendo(1));
+    ASSERT_TRUE(motor->Enviar("close musica"));
+    std::vector<float> s(480 * 2);
+    motor->Renderizar(s);  // the audio thread lets go of the stream
+    motor->Recolher();     // and this frees it, its decoder thread inside the read
+    {
+        std::lock_guard trava(registro->Trava);
+        EXPECT_EQ(registro->Canceladas, 1);
+    }
+    motor.reset();
+    {
+        std::lock_guard trava(registro->Trava);
+        EXPECT_EQ(registro->Lendo, 0);
+        EXPECT_EQ(registro->Vivas, 0);
+    }
+    registro->SoltarTodas();
+}
+
+// FFmpeg opening a file on a share that crawls when the engine goes: the
+// open gives up at its next read instead of reading on at the share's pace,
+// so the destructor returns in about one read's time, not the twenty
+// seconds the open would take.
+TEST(MotorThreads, AberturaFFmpegNumCompartilhamentoLentoEhInterrompida) {
+    std::string motivo;
+    if (!teste::TArmazenamentoLento::Disponivel(&motivo)) {
+        GTEST_SKIP() << motivo;
+    }
+    TPastaTemporaria pasta;
+    std::string origem = Midia::Instancia() / "";
+    origem.pop_back();
+    teste::TArmazenamentoLento lento(origem, pasta / "rede");
+    ASSERT_TRUE(lento.Montado()) << lento.Erro();
+    // One 32 KiB read takes a quarter of a second.
+    ASSERT_TRUE(lento.Lento("grande.wav", 128 * 1024)) << lento.Erro();
+    auto motor = std::make_unique<TMotor>();
+    motor->DefinirLimites(std::chrono::milliseconds(20), std::chrono::seconds(120));
+    ASSERT_EQ(motor->Enviar(Abrir(lento / "grande.wav", "musica")), "");
+    // The first open of the file is the MP3 sniff; the second is FFmpeg's.
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (lento.Aberturas("grande.wav") < 2) {
+        ASSERT_LT(std::chrono::steady_clock::now(), limite) << "FFmpeg never opened the file";
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto inicio = std::chrono::steady_clock::now();
+    motor.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(5));
 }
 
 struct TCasoRuim {
