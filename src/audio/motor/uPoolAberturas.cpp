@@ -33,11 +33,23 @@ void TPoolAberturas::Enfileirar(std::shared_ptr<TCancelamento> ACancelamento,
             return;
         }
         FFila.push_back({std::move(ACancelamento), std::move(ATarefa)});
-        if (FFila.size() > FOciosas && FThreads.size() < kMaxThreads) {
-            FThreads.emplace_back([this] { Trabalhar(); });
-        }
+        CrescerSePreciso();
     }
     FSinal.notify_one();
+}
+
+void TPoolAberturas::CrescerSePreciso() {
+    if (FEstado != TEstado::epAberto || FFila.size() <= FOciosas ||
+        FThreads.size() >= kMaxThreadsComPresas) {
+        return;
+    }
+    const auto presas = static_cast<std::size_t>(
+        std::count_if(FEmCurso.begin(), FEmCurso.end(), [](const auto& ACancelamento) {
+            return ACancelamento->Cancelado();
+        }));
+    if (FThreads.size() - presas < kMaxThreads) {
+        FThreads.emplace_back([this] { Trabalhar(); });
+    }
 }
 
 void TPoolAberturas::Trabalhar() {
@@ -98,7 +110,9 @@ void TPoolAberturas::Recolher() {
     {
         std::lock_guard trava(FTrava);
         terminadas = TirarTerminadas();
+        CrescerSePreciso();
     }
+    FSinal.notify_one();
     for (auto& t : terminadas) {
         t.Thread.join();
     }

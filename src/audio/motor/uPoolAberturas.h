@@ -43,6 +43,9 @@ class TCancelamento {
 class TPoolAberturas {
   public:
     static constexpr std::size_t kMaxThreads = 3;
+    // Threads at most, counting those held by openings that were given up
+    // (a dead share can keep a thread in the kernel for good).
+    static constexpr std::size_t kMaxThreadsComPresas = 16;
 
     TPoolAberturas() = default;
     // Encerrar.
@@ -51,13 +54,15 @@ class TPoolAberturas {
     TPoolAberturas& operator=(const TPoolAberturas&) = delete;
 
     // Main thread: runs ATarefa on a pool thread, starting one when none is
-    // idle, up to kMaxThreads; past that the task waits its turn. A task
+    // idle, up to kMaxThreads besides those held by given-up openings; past
+    // that the task waits its turn. A task
     // cancelled before its turn, or still queued at Encerrar, never runs.
     void Enfileirar(std::shared_ptr<TCancelamento> ACancelamento, std::function<void()> ATarefa);
     // Any thread: a decoder thread told to stop while inside a read, kept
     // until ATerminou is set and then joined (at Encerrar at the latest).
     void Adotar(std::thread AThread, std::shared_ptr<const std::atomic<bool>> ATerminou);
-    // Main thread: joins the adopted threads that have ended.
+    // Main thread: joins the adopted threads that have ended, and starts a
+    // thread for waiting tasks when given-up openings hold the others.
     void Recolher();
     // Main thread: cancels the running tasks, drops the queued ones and joins
     // every thread. A read already waiting on the storage is waited for (the
@@ -77,6 +82,9 @@ class TPoolAberturas {
     };
 
     void Trabalhar();
+    // Under FTrava: a new thread when tasks wait and fewer than kMaxThreads
+    // are free or working on an opening still wanted.
+    void CrescerSePreciso();
     // Under FTrava: the adopted threads that ended, to be joined after it.
     std::vector<TAdotada> TirarTerminadas();
 

@@ -252,8 +252,10 @@ class TSintetizador {
 
     void Concluir(TPedidoFala& APedido, ICanalFala& ACanal) {
         APedido.Fim.store(ACanal.FalaEscrita());
-        APedido.Produzido.store(true);
+        // Before Produzido: once it is set the voice, and the engine after
+        // it, may be gone.
         ACanal.ContarFalaPendente(-1);
+        APedido.Produzido.store(true);
     }
 
     bool PrepararConversor(int ATaxaMotor) {

@@ -555,6 +555,43 @@ TEST(MotorThreads, AberturaAbandonadaDevolveAThread) {
     registro->SoltarTodas();
 }
 
+// Openings held where no cancel reaches them (a read waiting in the kernel on
+// a dead share): once given up they no longer count, so a local file still
+// opens instead of waiting behind them.
+TEST(MotorThreads, AberturasPresasNoNucleoNaoBloqueiamAsOutras) {
+    auto registro = std::make_shared<TRegistroFontes>();
+    auto motor = std::make_unique<TMotor>();
+    motor->DefinirLimites(std::chrono::milliseconds(20), std::chrono::milliseconds(300));
+    motor->DefinirAbridor([registro](const std::string& AArquivo, int ATaxa) {
+        if (AArquivo.find("/rede/") != std::string::npos) {
+            std::unique_lock trava(registro->Trava);
+            ++registro->Lendo;
+            registro->Sinal.notify_all();
+            registro->Sinal.wait(trava, [&] { return registro->Soltar; });
+            --registro->Lendo;
+            return std::unique_ptr<IFonteAudio>();
+        }
+        return AbrirFonteFFmpeg(AArquivo, ATaxa);
+    });
+    for (int i = 0; i < kThreadsAbertura; ++i) {
+        const std::string alias = "r" + std::to_string(i);
+        ASSERT_EQ(motor->Enviar(Abrir("/rede/" + alias + ".wav", alias)), "");
+    }
+    ASSERT_TRUE(registro->EsperarLendo(kThreadsAbertura));
+    ASSERT_TRUE(motor->Enviar(Abrir(Midia::Instancia() / "dc.wav", "local")));
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (motor->Enviar("status local length") != "6000" &&
+           std::chrono::steady_clock::now() < limite) {
+        motor->Recolher();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(motor->Enviar("status local length"), "6000");
+    registro->SoltarTodas();
+    motor.reset();
+    std::lock_guard trava(registro->Trava);
+    EXPECT_EQ(registro->Lendo, 0);
+}
+
 // A stream freed while its decoder thread is held in a read: the source is
 // told to give up, and that thread is joined before the engine is gone.
 TEST(MotorThreads, LeituraPresaDeFluxoFechadoEhCanceladaEJuntada) {
