@@ -222,6 +222,12 @@ void TfrmPrincipal::Iniciar(bool AOculta) {
     } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         showMinimized();  // no tray to come back from: never a window out of reach
     }
+    // The menu's quick-calls entry started this copy: the programme has no
+    // such action, the window does.
+    if (FOpcoes.Linha.Comando == 4) {
+        QMetaObject::invokeMethod(
+            this, [this] { ExecutarAcaoRemota(4); }, Qt::QueuedConnection);
+    }
 }
 
 void TfrmPrincipal::Tick() {
@@ -763,7 +769,7 @@ void TfrmPrincipal::MostrarLocutor(const std::string& ATexto,
     const bool falando = !ATexto.empty();
     QString texto = falando ? Q(ATexto) : QStringLiteral("Locutor aguardando...");
     if (falando && AAviso) {
-        texto += QStringLiteral("   ⚠ voz do Windows");
+        texto += QStringLiteral("   ⚠ voz do sistema");
     }
     FLocutor->DefinirTexto(texto);
     const QString dica = Q(ADica);

@@ -14,6 +14,7 @@
 #include "apoio/uMidia.h"
 #include "janelas/uApoioJanelas.h"
 #include "janelas/uComponentes.h"
+#include "janelas/uFrmChamadas.h"
 #include "janelas/uFrmPrincipal.h"
 #include "janelas/uNovidades.h"
 #include "janelas/uStatus.h"
@@ -42,7 +43,9 @@ class Janela : public testing::Test {
         A.Programa.reset();
         ::unsetenv("XDG_CONFIG_HOME");
     }
-    TfrmPrincipal& Criar(const std::function<void(TConfiguracoes&)>& AConfig = {}) {
+    TfrmPrincipal& Criar(const std::function<void(TConfiguracoes&)>& AConfig = {},
+                         TOpcoesPrograma AOpcoes = {},
+                         bool AOculta = false) {
         A.Configurar([&](TConfiguracoes& c) {
             c.PastaMusicas = A.Pasta("musicas");
             c.PastaPropagandas = A.Pasta("propagandas");
@@ -53,8 +56,8 @@ class Janela : public testing::Test {
             }
         });
         FJanela =
-            std::make_unique<TfrmPrincipal>(DependenciasJanela(A, FPrograma), TOpcoesPrograma{});
-        FJanela->Iniciar(false);
+            std::make_unique<TfrmPrincipal>(DependenciasJanela(A, FPrograma), std::move(AOpcoes));
+        FJanela->Iniciar(AOculta);
         A.EsperarListas(FPrograma);
         return *FJanela;
     }
@@ -221,6 +224,24 @@ TEST(Progresso, Clique) {
 }
 
 // What the labels say playing, paused, stopped, in a break; the tray's tip.
+// The menu's "Chamadas rápidas" entry on a box where the program is not
+// running yet: the first copy opens the quick-calls window, hidden start or
+// not (the command line's action 4 belongs to the window, not the programme).
+TEST_F(Janela, ChamadasNaLinhaDeComandoAbreAJanelaDeChamadas) {
+    for (const bool oculta : {false, true}) {
+        SCOPED_TRACE(oculta ? "oculta" : "visivel");
+        TOpcoesPrograma opcoes;
+        opcoes.Linha.Comando = 4;
+        TfrmPrincipal& j = Criar({}, std::move(opcoes), oculta);
+        ASSERT_TRUE(EsperarQt(
+            [] { return TfrmChamadas::Atual() != nullptr && TfrmChamadas::Atual()->isVisible(); }));
+        EXPECT_TRUE(j.isVisible());
+        FJanela.reset();
+        A.Programa.reset();
+        EXPECT_EQ(TfrmChamadas::Atual(), nullptr);
+    }
+}
+
 TEST_F(Janela, TextosPorEstado) {
     A.CriarArquivos("musicas", {"01 Abertura.wav", "02 Segunda.wav"}, 3000);
     A.CriarArquivos("propagandas", {"Oferta da semana.wav"}, 2000);
@@ -249,6 +270,9 @@ TEST_F(Janela, TextosPorEstado) {
     EXPECT_EQ(j.TextoTempo().toStdString(), "0:00");
     EXPECT_EQ(j.Bandeja()->toolTip().toStdString(), "Loja Sonorante - parado");
     EXPECT_EQ(j.TextoLocutor().toStdString(), "Locutor aguardando...");
+    // Speaking with the fallback voice: the words of this system, not another's.
+    j.MostrarLocutor("Atenção, clientes", true, "voz natural indisponível");
+    EXPECT_EQ(j.TextoLocutor().toStdString(), "Atenção, clientes   ⚠ voz do sistema");
 }
 
 // A title of 200 characters: the tray's tip stops at 120.
