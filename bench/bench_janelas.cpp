@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include <benchmark/benchmark.h>
 
@@ -96,9 +97,15 @@ struct TCenario {
     }
 };
 
+// Made on first use and destroyed by main: a window outliving the
+// application it belongs to crashed every run at exit.
+std::unique_ptr<TCenario> GCenario;
+
 TCenario& Cenario() {
-    static TCenario cenario;
-    return cenario;
+    if (!GCenario) {
+        GCenario = std::make_unique<TCenario>();
+    }
+    return *GCenario;
 }
 
 }  // namespace
@@ -127,5 +134,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    GCenario.reset();
     return 0;
 }
