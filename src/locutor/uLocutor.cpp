@@ -284,17 +284,17 @@ bool TLocutor::AtivarReserva() {
     }
     FFalaEdge = false;
     if (!FReservaSemVozes) {
-        FUltimoErro = "voz natural indisponível (sem internet?); usando a voz do Windows";
+        FUltimoErro = "voz natural indisponível (sem internet?); usando a voz do sistema";
         GravarLog("LOCUTOR",
-                  "voz natural falhou (sem internet?): usando a voz do Windows \"" +
+                  "voz natural falhou (sem internet?): usando a voz do sistema \"" +
                       escolhido->Descricao + "\"");
         return true;
     }
-    FUltimoErro = "o navegador não tem vozes naturais; usando a voz do Windows";
+    FUltimoErro = "o navegador não tem vozes naturais; usando a voz do sistema";
     if (!FSemVozesAvisado) {
         FSemVozesAvisado = true;
         GravarLog("LOCUTOR",
-                  "o navegador nao tem vozes naturais: usando a voz do Windows \"" +
+                  "o navegador nao tem vozes naturais: usando a voz do sistema \"" +
                       escolhido->Descricao + "\" (nova tentativa em 6 horas)");
     }
     return true;

@@ -170,7 +170,7 @@ bool TPrograma::DefinirIniciarComSistema(bool ALigar) {
     if (DefinirIniciarComWindows(ALigar, FOpcoes.CaminhoExecutavel)) {
         return true;
     }
-    GravarLog("INICIO", "iniciar com o Windows: não foi possível gravar " + ArquivoAutoInicio());
+    GravarLog("INICIO", "iniciar com o computador: não foi possível gravar " + ArquivoAutoInicio());
     return false;
 }
 

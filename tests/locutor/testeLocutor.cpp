@@ -232,8 +232,8 @@ TEST_F(Locutor, VozNaturalQueFalhaCaiParaALocal) {
     EXPECT_EQ(FFabrica.Roteiro.Falados[1], FFabrica.Roteiro.Falados[0]);
     EXPECT_EQ(FFabrica.Roteiro.Vozes.back(), "Microsoft Maria - Portuguese (Brazil)");
     EXPECT_EQ(FLocutor.UltimoErro(),
-              "voz natural indisponível (sem internet?); usando a voz do Windows");
-    EXPECT_NE(Log().find("voz natural falhou (sem internet?): usando a voz do Windows \"Microsoft "
+              "voz natural indisponível (sem internet?); usando a voz do sistema");
+    EXPECT_NE(Log().find("voz natural falhou (sem internet?): usando a voz do sistema \"Microsoft "
                          "Maria - Portuguese (Brazil)\""),
               std::string::npos);
     Tick(60);

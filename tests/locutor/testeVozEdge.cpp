@@ -313,7 +313,7 @@ TEST_F(LocutorNaPonte, SemVozOnlineCaiParaAVozLocal) {
                        "internet?)"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("[LOCUTOR]  voz natural falhou (sem internet?): usando a voz do Windows "
+    EXPECT_NE(log.find("[LOCUTOR]  voz natural falhou (sem internet?): usando a voz do sistema "
                        "\"Microsoft Maria - Portuguese (Brazil)\""),
               std::string::npos)
         << log;
@@ -347,7 +347,7 @@ TEST_F(LocutorNaPonte, NavegadorSemVozesNaoEhTentadoODiaTodo) {
     Tick();
     ASSERT_EQ(FFabrica.Roteiro.Falados.size(), 1u);
     EXPECT_TRUE(Ponte().SemVozesOnline());
-    EXPECT_EQ(FLocutor.UltimoErro(), "o navegador não tem vozes naturais; usando a voz do Windows");
+    EXPECT_EQ(FLocutor.UltimoErro(), "o navegador não tem vozes naturais; usando a voz do sistema");
 
     // Five hours, a text every ten minutes: each spoken at once by the local
     // voice, none handed to the page (whose last word stays the same).
@@ -360,7 +360,7 @@ TEST_F(LocutorNaPonte, NavegadorSemVozesNaoEhTentadoODiaTodo) {
         EXPECT_EQ(Ponte().UltimoErro(), "voz natural: " + semVozes);
     }
     EXPECT_EQ(contar("[ERRO]"), 1u) << Log();
-    EXPECT_EQ(contar("[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do Windows "
+    EXPECT_EQ(contar("[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do sistema "
                      "\"Microsoft Maria - Portuguese (Brazil)\" (nova tentativa em 6 horas)"),
               1u)
         << Log();

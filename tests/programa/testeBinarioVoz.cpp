@@ -103,7 +103,7 @@ TEST(BinarioVoz, PonteDeVerdadeSemVozOnline) {
         "[VOZ NATURAL] voz natural pronta (porta 478",
         "[LOCUTOR]  fala (volume 80%): ",
         "[ERRO]     voz natural: vozes online indisponíveis (sem internet?)",
-        "[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do Windows \"Português "
+        "[LOCUTOR]  o navegador nao tem vozes naturais: usando a voz do sistema \"Português "
         "(Brasil)\" (nova tentativa em 6 horas)"};
     std::size_t antes = 0;
     for (const auto& t : ordem) {
