@@ -219,8 +219,15 @@ void TfrmPrincipal::Iniciar(bool AOculta) {
     AjustarLayout();
     if (!AOculta) {
         show();
-    } else if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        showMinimized();  // no tray to come back from: never a window out of reach
+    } else {
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            showMinimized();  // no tray to come back from: never a window out of reach
+        }
+        // Started hidden (the autostart entry after a reboot): the quick
+        // controls come up, as when the window goes to the tray.
+        if (FPrograma->Config().WidgetNaBandeja) {
+            MostrarWidget();
+        }
     }
     // The menu's quick-calls entry started this copy: the programme has no
     // such action, the window does.

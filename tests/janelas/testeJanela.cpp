@@ -16,6 +16,7 @@
 #include "janelas/uComponentes.h"
 #include "janelas/uFrmChamadas.h"
 #include "janelas/uFrmPrincipal.h"
+#include "janelas/uFrmWidget.h"
 #include "janelas/uNovidades.h"
 #include "janelas/uStatus.h"
 #include "janelas/uTemas.h"
@@ -239,6 +240,20 @@ TEST_F(Janela, ChamadasNaLinhaDeComandoAbreAJanelaDeChamadas) {
         FJanela.reset();
         A.Programa.reset();
         EXPECT_EQ(TfrmChamadas::Atual(), nullptr);
+    }
+}
+
+// Started hidden, as the autostart entry does after a reboot: the quick
+// controls come up with the tray icon unless the shop turned them off.
+TEST_F(Janela, InicioOcultoMostraOsControlesRapidos) {
+    for (const bool naBandeja : {true, false}) {
+        SCOPED_TRACE(naBandeja ? "WidgetNaBandeja" : "sem widget");
+        TfrmPrincipal& j =
+            Criar([&](TConfiguracoes& c) { c.WidgetNaBandeja = naBandeja; }, {}, true);
+        QApplication::processEvents();
+        EXPECT_EQ(j.Widget() != nullptr && j.Widget()->isVisible(), naBandeja);
+        FJanela.reset();
+        A.Programa.reset();
     }
 }
 
